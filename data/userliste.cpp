@@ -1,0 +1,312 @@
+#include "data/userliste.h"
+
+#include "common/fields.h"
+#include "common/texts.h"
+
+#include <algorithm>
+
+namespace {
+
+const QList<TUserListeRec> KeineUser;
+
+bool validMode(TStatusMode mode)
+{
+    return mode >= 0 && mode < StatusModeCount;
+}
+
+// Reads 1 or 2 decimal digits at pos.
+bool scanZahl(QStringView s, qsizetype& pos, int& value)
+{
+    value = 0;
+    const qsizetype start = pos;
+    while (pos < s.size() && pos - start < 2 && s[pos] >= u'0' && s[pos] <= u'9')
+        value = value * 10 + (s[pos++].unicode() - u'0');
+    return pos > start;
+}
+
+// "h:m" or "h:m:s", blanks around allowed, as the platform's time conversion with ":" accepts it.
+bool parseZeit(QStringView s, QTime& out)
+{
+    qsizetype pos = 0;
+    while (pos < s.size() && s[pos] == u' ')
+        ++pos;
+    int h = 0, m = 0, sec = 0;
+    if (!scanZahl(s, pos, h) || pos >= s.size() || s[pos++] != u':' || !scanZahl(s, pos, m))
+        return false;
+    if (pos < s.size() && s[pos] == u':') {
+        ++pos;
+        if (!scanZahl(s, pos, sec))
+            return false;
+    }
+    while (pos < s.size() && s[pos] == u' ')
+        ++pos;
+    if (pos != s.size() || h > 23 || m > 59 || sec > 59)
+        return false;
+    out = QTime(h, m, sec);
+    return true;
+}
+
+// Only ASCII digits count, as the sender only ever writes 0, 1 or 2.
+int32_t statusZiffer(const QString& feld)
+{
+    if (feld.isEmpty())
+        return 0;
+    const char16_t c = feld.front().unicode();
+    return c >= u'0' && c <= u'9' ? c - u'0' : 0;
+}
+
+// An invalid time stands for a value that is not a number: it never equals anything.
+bool gleicheZeit(const QTime& a, const QTime& b)
+{
+    return a.isValid() && b.isValid() && a == b;
+}
+
+char16_t fold(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
+}
+
+bool nameKleiner(const QString& a, const QString& b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const QChar* pa = a.constData();
+    const QChar* pb = b.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t ca = fold(pa[i].unicode());
+        const char16_t cb = fold(pb[i].unicode());
+        if (ca != cb)
+            return ca < cb;
+    }
+    return a.size() < b.size();
+}
+
+} // namespace
+
+void TStatus::Clear()
+{
+    for (auto& liste : FListe)
+        liste.clear();
+    ChangeS = false;
+}
+
+void TStatus::Add(TStatusMode AStatusMode, const TUserListeRec& AUser)
+{
+    if (!validMode(AStatusMode))
+        return;
+    FListe[AStatusMode].append(AUser);
+    ChangeS = true;
+}
+
+int TStatus::Count(TStatusMode AStatusMode) const
+{
+    return validMode(AStatusMode) ? int(FListe[AStatusMode].size()) : 0;
+}
+
+const QList<TUserListeRec>& TStatus::Liste(TStatusMode AStatusMode) const
+{
+    return validMode(AStatusMode) ? FListe[AStatusMode] : KeineUser;
+}
+
+QString TStatus::Text() const
+{
+    QString text;
+    for (int mode = 0; mode < StatusModeCount; ++mode) {
+        const QString modeText = Texts::statusModeText(TStatusMode(mode));
+        for (const TUserListeRec& user : FListe[mode]) {
+            text += user.Name;
+            text += u' ';
+            text += modeText;
+            text += QLatin1String("; ");
+        }
+    }
+    text.chop(2);
+    return text;
+}
+
+TUserListe::TUserListe(const IClock& clock)
+    : FClock(clock)
+{
+}
+
+void TUserListe::Clear()
+{
+    FListe.clear();
+    ChangeS = false;
+    SoundFlag = 0;
+    Status.Clear();
+}
+
+int TUserListe::Count() const
+{
+    return int(FListe.size());
+}
+
+TUserListeRec TUserListe::Get(int Index) const
+{
+    if (Index < 0 || Index >= Count())
+        return TUserListeRec();
+    return FListe[size_t(Index)];
+}
+
+void TUserListe::Put(int Index, const TUserListeRec& Value)
+{
+    if (Index < 0 || Index >= Count())
+        return;
+    FListe[size_t(Index)] = Value;
+}
+
+TUserListeRec TUserListe::FindItem(int Index) const
+{
+    if (Index < 0)
+        return TUserListeRec();
+    for (const TUserListeRec& slot : FListe) {
+        if (slot.PC.isEmpty())
+            continue;
+        if (Index-- == 0)
+            return slot;
+    }
+    return TUserListeRec();
+}
+
+TUserListeRec TUserListe::FindUser(const QString& APC) const
+{
+    return Get(FindIndex(APC));
+}
+
+int TUserListe::FindIndex(const QString& APC) const
+{
+    if (APC.isEmpty())
+        return -1;
+    for (size_t i = 0; i < FListe.size(); ++i) {
+        if (FListe[i].PC == APC)
+            return int(i);
+    }
+    return -1;
+}
+
+QList<TUserListeRec> TUserListe::GetListe() const
+{
+    QList<TUserListeRec> liste;
+    for (const TUserListeRec& slot : FListe) {
+        if (!slot.PC.isEmpty())
+            liste.append(slot);
+    }
+    return liste;
+}
+
+void TUserListe::Add(const QString& AData)
+{
+    const QStringList felder = GetFelder(AData);
+    const auto feld = [&felder](int n) { return felder.value(n - 1); };
+    TUserListeRec user;
+    user.UserName = feld(2);
+    user.Name = feld(3);
+    user.PC = feld(4);
+    user.StatusNr = statusZiffer(feld(5));
+    const bool onlineS = feld(6) == u"1";
+    if (!parseZeit(feld(7), user.Onlinezeit))
+        user.Onlinezeit = FClock.now().time();
+    bool ok = false;
+    user.UsersOnline = feld(9).toInt(&ok, 10);
+    if (!ok)
+        user.UsersOnline = 0;
+    Add(user, onlineS);
+}
+
+void TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)
+{
+    Status.Clear();
+    bool found = false;
+    int free = -1;
+    const uint32_t now = FClock.tickCount();
+    // Free slots are checked first: an empty PC names nobody and must not revive or sign off a free slot.
+    for (size_t i = 0; i < FListe.size(); ++i) {
+        TUserListeRec& slot = FListe[i];
+        if (slot.PC.isEmpty()) {
+            free = int(i);
+        } else if (slot.PC == AUser.PC && slot.UserName == AUser.UserName) {
+            found = true;
+            if (OnlineS) {
+                Aktualisieren(slot, AUser, now);
+            } else {
+                slot.PC.clear();
+                free = int(i);
+                ChangeS = true;
+                Record(smOffline, SoundBitOffline, AUser);
+            }
+        } else if (now - slot.Millisek > DropOutMs) {
+            // Unsigned difference: a tick count that wrapped past 2^32 still gives the true age.
+            Record(smOffline, SoundBitOffline, slot);
+            slot.PC.clear();
+            free = int(i);
+            ChangeS = true;
+        }
+    }
+    if (found || !OnlineS || AUser.PC.isEmpty())
+        return;
+    TUserListeRec neu = AUser;
+    neu.Millisek = now;
+    if (free >= 0)
+        FListe[size_t(free)] = neu;
+    else
+        FListe.push_back(neu);
+    ChangeS = true;
+    Record(smOnline, SoundBitOnline, neu);
+}
+
+void TUserListe::Aktualisieren(TUserListeRec& slot, const TUserListeRec& AUser, uint32_t now)
+{
+    slot.Millisek = now;
+    if (slot.Name != AUser.Name) {
+        slot.Name = AUser.Name;
+        ChangeS = true;
+    }
+    if (slot.StatusNr != AUser.StatusNr) {
+        slot.StatusNr = AUser.StatusNr;
+        ChangeS = true;
+        if (AUser.StatusNr == StatusAbwesend)
+            Record(smAway, SoundBitAway, AUser);
+        else if (AUser.StatusNr == StatusBeschaeftigt)
+            Record(smBusy, SoundBitBusy, AUser);
+        else
+            Record(smOnline, SoundBitOnline, AUser);
+    }
+    if (!gleicheZeit(slot.Onlinezeit, AUser.Onlinezeit)) {
+        slot.Onlinezeit = AUser.Onlinezeit;
+        ChangeS = true;
+    }
+    if (slot.UsersOnline != AUser.UsersOnline) {
+        slot.UsersOnline = AUser.UsersOnline;
+        ChangeS = true;
+    }
+}
+
+void TUserListe::Record(TStatusMode mode, int32_t soundBit, const TUserListeRec& user)
+{
+    SoundFlag |= soundBit;
+    Status.Add(mode, user);
+}
+
+void TUserListe::ResetMillisek()
+{
+    const uint32_t now = FClock.tickCount();
+    for (TUserListeRec& slot : FListe)
+        slot.Millisek = now;
+}
+
+void TUserListe::Sort()
+{
+    std::stable_sort(FListe.begin(), FListe.end(),
+                     [](const TUserListeRec& a, const TUserListeRec& b) { return nameKleiner(a.Name, b.Name); });
+}
+
+int32_t TUserListe::TakeSoundBit()
+{
+    for (int32_t bit : {SoundBitOnline, SoundBitOffline, SoundBitAway, SoundBitBusy}) {
+        if (SoundFlag & bit) {
+            SoundFlag = 0;
+            return bit;
+        }
+    }
+    return 0;
+}
