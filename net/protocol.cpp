@@ -1,0 +1,306 @@
+#include "net/protocol.h"
+
+#include "common/fields.h"
+#include "common/texts.h"
+
+#include <QStringList>
+
+namespace Protocol {
+
+namespace {
+
+// A "|" inside a field would shift every later field at the receiver.
+QString safeField(const QString& value)
+{
+    QString out = value;
+    out.replace(u'|', u'/');
+    return out;
+}
+
+QByteArray joinPayload(const QStringList& fields)
+{
+    const QByteArray payload = fields.join(u'|').toUtf8();
+    // Receivers refuse anything larger, so it would be lost silently on the wire.
+    return payload.size() <= MaxDatagramBytes ? payload : QByteArray();
+}
+
+bool isTrimmable(QChar c)
+{
+    return c.isSpace() || c.category() == QChar::Other_Control;
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool isAsciiDigits(const QString& s, int maxLength)
+{
+    if (s.isEmpty() || s.size() > maxLength)
+        return false;
+    for (QChar c : s) {
+        if (!isAsciiDigit(c))
+            return false;
+    }
+    return true;
+}
+
+QString feld(const QStringList& fields, int n)
+{
+    return n >= 1 && n <= fields.size() ? fields.at(n - 1) : QString();
+}
+
+// Fields of a text that carries the token, or an empty list.
+QStringList tokenFields(const QString& text)
+{
+    QStringList fields = GetFelder(text);
+    if (fields.isEmpty() || fields.first() != Token)
+        return QStringList();
+    return fields;
+}
+
+// "h:m" or "h:m:s", one or two digits each; an invalid QTime when it does not parse.
+QTime parseZeit(const QString& s)
+{
+    if (s.size() > 8)
+        return QTime();
+    const QStringList parts = s.split(u':');
+    if (parts.size() < 2 || parts.size() > 3)
+        return QTime();
+    int v[3] = {0, 0, 0};
+    for (int i = 0; i < parts.size(); ++i) {
+        if (!isAsciiDigits(parts.at(i), 2))
+            return QTime();
+        v[i] = parts.at(i).toInt();
+    }
+    return QTime(v[0], v[1], v[2]);
+}
+
+int32_t parseInt32(const QString& s)
+{
+    bool ok = false;
+    const int value = s.toInt(&ok, 10);
+    return ok ? value : 0;
+}
+
+constexpr char32_t InvalidSequence = 0xFFFFFFFF;
+
+// The code point of the sequence at p (avail bytes left), advancing pos past it; InvalidSequence
+// for a bad lead or continuation byte, a cut-off sequence, an over-long form, a surrogate or a
+// value above U+10FFFF.
+char32_t decodeSequence(const unsigned char* p, qsizetype avail, qsizetype& pos)
+{
+    const unsigned char lead = p[0];
+    int len = 1;
+    char32_t cp = lead;
+    char32_t min = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        len = 2;
+        cp = lead & 0x1F;
+        min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        len = 3;
+        cp = lead & 0x0F;
+        min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        len = 4;
+        cp = lead & 0x07;
+        min = 0x10000;
+    } else if (lead >= 0x80) {
+        return InvalidSequence;
+    }
+    if (avail < len)
+        return InvalidSequence;
+    for (int k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return InvalidSequence;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return InvalidSequence;
+    pos += len;
+    return cp;
+}
+
+} // namespace
+
+QString formatMessageId(uint32_t ticks)
+{
+    return QStringLiteral("%1").arg(ticks, 8, 16, QLatin1Char('0')).toUpper();
+}
+
+bool isMessageId(const QString& id)
+{
+    if (id.size() != 8)
+        return false;
+    for (QChar c : id) {
+        if (!isAsciiDigit(c) && !(c >= u'A' && c <= u'F'))
+            return false;
+    }
+    return true;
+}
+
+QString trimMessage(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isTrimmable(text.at(begin)))
+        ++begin;
+    while (end > begin && isTrimmable(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString makeMessageSafe(const QString& text)
+{
+    QString out = safeField(trimMessage(text));
+    if (out.size() > MaxMessageLength) {
+        qsizetype cut = MaxMessageLength;
+        // Never split a surrogate pair: half of it cannot be encoded as UTF-8.
+        if (out.at(cut - 1).isHighSurrogate())
+            --cut;
+        out = trimMessage(out.left(cut));
+    }
+    return out;
+}
+
+QByteArray buildPresence(const TPresence& presence)
+{
+    const TUserListeRec& u = presence.User;
+    if (u.UserName.isEmpty() || u.PC.isEmpty() || u.StatusNr < 0 || u.StatusNr > 9 || !u.Onlinezeit.isValid())
+        return QByteArray();
+    const QString userName = safeField(u.UserName);
+    const QString name = u.Name.isEmpty() ? userName : safeField(u.Name);
+    return joinPayload({Token, userName, name, safeField(u.PC), QString::number(u.StatusNr),
+                        presence.OnlineS ? QStringLiteral("1") : QStringLiteral("0"),
+                        u.Onlinezeit.toString(Texts::ZeitFormat), QStringLiteral("1"), QString::number(u.UsersOnline)});
+}
+
+QByteArray buildText(const TTextMessage& message)
+{
+    const QString text = makeMessageSafe(message.MsgText);
+    if (message.UserName.isEmpty() || message.PC.isEmpty() || text.isEmpty() || !isMessageId(message.MsgID))
+        return QByteArray();
+    const QString userName = safeField(message.UserName);
+    const QString name = message.Name.isEmpty() ? userName : safeField(message.Name);
+    return joinPayload({Token, userName, name, safeField(message.PC), text, message.MsgID});
+}
+
+QByteArray buildAck(const QString& computerName, const QString& msgId)
+{
+    // The ID is echoed unchanged; one that cannot travel as a single field cannot be echoed.
+    if (computerName.isEmpty() || msgId.isEmpty() || msgId.contains(u'|'))
+        return QByteArray();
+    return joinPayload({Token, Angekommen, safeField(computerName), msgId});
+}
+
+QByteArray buildCommand(const QString& word)
+{
+    if (word.isEmpty() || word.contains(u'|') || word == CmdUpdate)
+        return QByteArray();
+    return joinPayload({Token, word});
+}
+
+QByteArray buildUpdateCommand(int sek)
+{
+    const QString text = QString::number(sek);
+    if (!isValidSek(text))
+        return QByteArray();
+    return joinPayload({Token, CmdUpdate, text});
+}
+
+std::optional<QString> decodeUtf8Strict(const QByteArray& bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    QString out;
+    out.reserve(n);
+    qsizetype i = 0;
+    while (i < n) {
+        const char32_t cp = decodeSequence(p + i, n - i, i);
+        if (cp == InvalidSequence)
+            return std::nullopt;
+        if (cp >= 0x10000) {
+            out.append(QChar(QChar::highSurrogate(cp)));
+            out.append(QChar(QChar::lowSurrogate(cp)));
+        } else {
+            out.append(QChar(char16_t(cp)));
+        }
+    }
+    return out;
+}
+
+std::optional<QString> decodeDatagram(const QByteArray& payload)
+{
+    if (payload.isEmpty() || payload.size() > MaxDatagramBytes)
+        return std::nullopt;
+    std::optional<QString> text = decodeUtf8Strict(payload);
+    if (!text || GetFeld(*text, 1) != Token)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<TPresence> parsePresence(const QString& text, const QTime& now)
+{
+    const QStringList f = tokenFields(text);
+    // Without a PC the entry names nobody; merging it would announce a user who cannot be listed.
+    if (f.size() < 4)
+        return std::nullopt;
+    TPresence p;
+    p.User.UserName = f.at(1);
+    p.User.Name = f.at(2);
+    p.User.PC = f.at(3);
+    const QString state = feld(f, 5);
+    p.User.StatusNr = !state.isEmpty() && isAsciiDigit(state.at(0)) ? state.at(0).unicode() - u'0' : 0;
+    p.OnlineS = feld(f, 6) == QStringLiteral("1");
+    const QTime zeit = parseZeit(feld(f, 7));
+    p.User.Onlinezeit = zeit.isValid() ? zeit : now;
+    p.User.UsersOnline = parseInt32(feld(f, 9));
+    return p;
+}
+
+std::optional<TTextMessage> parseText(const QString& text)
+{
+    const QStringList f = tokenFields(text);
+    // More fields mean a "|" slipped into a name or the message: the ID is not where it belongs.
+    if (f.size() != 6)
+        return std::nullopt;
+    return TTextMessage{f.at(1), f.at(2), f.at(3), f.at(4), f.at(5)};
+}
+
+std::optional<TAck> parseAck(const QString& text)
+{
+    const QStringList f = tokenFields(text);
+    if (f.size() < 4 || f.at(1).compare(Angekommen, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return TAck{f.at(2), f.at(3)};
+}
+
+bool ackMatches(const TAck& ack, const QString& expectedPC, const QString& expectedId)
+{
+    return !ack.AckPC.isEmpty() && !ack.AckID.isEmpty() && ack.AckPC.compare(expectedPC, Qt::CaseInsensitive) == 0 &&
+           ack.AckID.compare(expectedId, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<TCommand> parseCommand(const QString& text)
+{
+    const QStringList f = tokenFields(text);
+    if (f.size() < 2)
+        return std::nullopt;
+    TCommand c{f.at(1), feld(f, 3)};
+    const bool known = c.Cmd == CmdKick || c.Cmd == CmdAutostartEin || c.Cmd == CmdAutostartAus ||
+                       c.Cmd == CmdLoadUser || c.Cmd == CmdRuhezustand || c.Cmd == CmdUpdate;
+    if (!known)
+        return std::nullopt;
+    // The starter receives Sek on its command line; only a plain number may get there.
+    if (c.Cmd == CmdUpdate && !isValidSek(c.Sek))
+        return std::nullopt;
+    return c;
+}
+
+bool isValidSek(const QString& sek)
+{
+    return isAsciiDigits(sek, MaxSekDigits);
+}
+
+} // namespace Protocol
