@@ -1,0 +1,93 @@
+// Suspend, resume and workstation unlock, behind one interface so the window can be tested with a fake.
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QVariantMap>
+#include <functional>
+
+class QDBusPendingCallWatcher;
+
+class IPowerEvents
+{
+public:
+    using Handler = std::function<void()>;
+    virtual ~IPowerEvents() = default;
+
+    // False while nothing can report these events; the handlers are then simply never called.
+    virtual bool isAvailable() const = 0;
+
+    // The machine is about to sleep; the network is still up while this runs.
+    void setSuspendingHandler(Handler handler) { m_suspending = std::move(handler); }
+    void setResumedHandler(Handler handler) { m_resumed = std::move(handler); }
+    // Handlers should tolerate a repeated call: the platform may report one unlock twice.
+    void setUnlockedHandler(Handler handler) { m_unlocked = std::move(handler); }
+
+protected:
+    void notifySuspending() const { call(m_suspending); }
+    void notifyResumed() const { call(m_resumed); }
+    void notifyUnlocked() const { call(m_unlocked); }
+
+private:
+    static void call(const Handler& handler)
+    {
+        if (handler)
+            handler();
+    }
+    Handler m_suspending;
+    Handler m_resumed;
+    Handler m_unlocked;
+};
+
+// Test double: events happen when a test says so.
+class FakePowerEvents : public IPowerEvents
+{
+public:
+    bool isAvailable() const override { return m_available; }
+    void setAvailable(bool available) { m_available = available; }
+    void triggerSuspending() const { notifySuspending(); }
+    void triggerResumed() const { notifyResumed(); }
+    void triggerUnlocked() const { notifyUnlocked(); }
+
+private:
+    bool m_available = true;
+};
+
+// logind on the system bus: PrepareForSleep of the manager, Unlock and LockedHint of this session.
+// Holds a sleep-delay inhibitor lock while awake, so that the suspending handler runs before the machine
+// sleeps. Every call is asynchronous: without a bus or without logind the watcher stays silent.
+class LogindPowerEvents : public QObject, public IPowerEvents
+{
+    Q_OBJECT
+public:
+    explicit LogindPowerEvents(const QDBusConnection& bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
+    ~LogindPowerEvents() override;
+
+    // True once logind has answered a call.
+    bool isAvailable() const override { return m_available; }
+    bool holdsSleepLock() const { return m_lockFd >= 0; }
+    // The object path of the watched logon session, empty until logind has named it.
+    QString sessionPath() const { return m_sessionPath; }
+
+private slots:
+    void onPrepareForSleep(bool sleeping);
+    void onSessionUnlock();
+    void onSessionPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
+                                    const QStringList& invalidated);
+
+private:
+    void takeSleepLock();
+    void releaseSleepLock();
+    void onInhibitReply(QDBusPendingCallWatcher* call);
+    void lookUpSession();
+    void onSessionReply(QDBusPendingCallWatcher* call, bool byPid);
+    void watchSession(const QString& path);
+
+    QDBusConnection m_bus;
+    QString m_sessionPath;
+    int m_lockFd = -1;
+    bool m_lockRequested = false;
+    bool m_sleeping = false;
+    bool m_available = false;
+    bool m_unlockAnnounced = false;
+};
