@@ -1,0 +1,442 @@
+#include "data/textfile.h"
+
+#include "data/ansi.h"
+#include "data/rtf.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <new>
+#include <optional>
+
+const QString FileTextTypeError = QStringLiteral("FileTextType konnte nicht ermittelt werden.");
+const QString Utf8OrAnsiError = QStringLiteral("Datei konnte weder als UTF-8 noch als ANSI gelesen werden: ");
+
+namespace {
+
+constexpr qsizetype BlockSize = 65536;
+
+// How many of the next 16 bytes are ASCII before the first that is not; when d is given, all 16
+// are widened into it, and the caller keeps only that many.
+int asciiPrefix16(const unsigned char* p, char16_t* d)
+{
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (d) {
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, zero));
+    }
+    const int high = _mm_movemask_epi8(v);
+    return high == 0 ? 16 : __builtin_ctz(static_cast<unsigned>(high));
+#else
+    int n = 0;
+    while (n < 16 && p[n] < 0x80)
+        ++n;
+    if (d) {
+        for (int k = 0; k < 16; ++k)
+            d[k] = p[k];
+    }
+    return n;
+#endif
+}
+
+// The state shared by checking and decoding: which lead bytes open how long a sequence, and
+// which finished code points are allowed (no over-long forms, no surrogates, nothing above U+10FFFF).
+struct Utf8State
+{
+    int pending = 0;
+    uint32_t codePoint = 0;
+    uint32_t lowest = 0;
+
+    bool lead(unsigned char b)
+    {
+        if (b >= 0xC2 && b <= 0xDF)
+            return start(1, b & 0x1F, 0x80);
+        if (b >= 0xE0 && b <= 0xEF)
+            return start(2, b & 0x0F, 0x800);
+        if (b >= 0xF0 && b <= 0xF4)
+            return start(3, b & 0x07, 0x10000);
+        return false;
+    }
+    bool start(int n, uint32_t bits, uint32_t low)
+    {
+        pending = n;
+        codePoint = bits;
+        lowest = low;
+        return true;
+    }
+    bool continuation(unsigned char b)
+    {
+        if ((b & 0xC0) != 0x80)
+            return false;
+        codePoint = (codePoint << 6) | (b & 0x3F);
+        return --pending > 0 ||
+               (codePoint >= lowest && (codePoint < 0xD800 || codePoint > 0xDFFF) && codePoint <= 0x10FFFF);
+    }
+};
+
+// Strict UTF-8 to UTF-16, block by block, by the rules of Utf8Checker; gives up at the first fault.
+class Utf8Decoder
+{
+public:
+    explicit Utf8Decoder(qsizetype expectedBytes)
+        : m_text(expectedBytes, Qt::Uninitialized)
+    {
+    }
+    bool feed(const char* data, qsizetype size);
+    bool finish() const { return m_ok && m_state.pending == 0; }
+    bool nonAsciiSeen() const { return m_nonAscii; }
+    QString take()
+    {
+        m_text.resize(m_used);
+        return std::move(m_text);
+    }
+
+private:
+    QString m_text;
+    qsizetype m_used = 0;
+    Utf8State m_state;
+    bool m_ok = true;
+    bool m_nonAscii = false;
+};
+
+bool Utf8Decoder::feed(const char* data, qsizetype size)
+{
+    if (!m_ok)
+        return false;
+    // A sequence begun in the previous block may yield a surrogate pair from one byte here.
+    if (m_text.size() - m_used < size + 2)
+        m_text.resize(m_used + size + 2);
+    char16_t* const begin = reinterpret_cast<char16_t*>(m_text.data());
+    char16_t* d = begin + m_used;
+    Utf8State s = m_state;
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    const auto* end = p + size;
+    while (p < end) {
+        if (s.pending == 0 && end - p >= 16) {
+            const int n = asciiPrefix16(p, d);
+            d += n;
+            p += n;
+            if (n == 16)
+                continue;
+        }
+        const unsigned char b = *p++;
+        if (s.pending == 0 && b < 0x80) {
+            *d++ = b;
+            continue;
+        }
+        m_nonAscii = true;
+        m_ok = s.pending == 0 ? s.lead(b) : s.continuation(b);
+        if (!m_ok)
+            break;
+        if (s.pending > 0)
+            continue;
+        if (s.codePoint >= 0x10000) {
+            *d++ = QChar::highSurrogate(s.codePoint);
+            *d++ = QChar::lowSurrogate(s.codePoint);
+        } else {
+            *d++ = static_cast<char16_t>(s.codePoint);
+        }
+    }
+    m_state = s;
+    m_used = d - begin;
+    return m_ok;
+}
+
+bool startsWith(QByteArrayView bytes, const char* prefix, qsizetype n)
+{
+    return bytes.size() >= n && std::memcmp(bytes.data(), prefix, n) == 0;
+}
+
+// UTF-16 without byte-order mark: many zero bytes, most of them on one side of the pairs.
+bool looksLikeUtf16(QByteArrayView head)
+{
+    if (head.size() < 32)
+        return false;
+    qsizetype even = 0;
+    qsizetype odd = 0;
+    for (qsizetype i = 0; i < head.size(); ++i) {
+        if (head[i] == 0)
+            ++((i % 2 == 0) ? even : odd);
+    }
+    const qsizetype zeros = even + odd;
+    const qsizetype threshold = (7 * zeros) / 10;
+    return zeros > head.size() / 10 && (even > threshold || odd > threshold);
+}
+
+// The type that the first block decides alone; nothing when the UTF-8 check must decide.
+std::optional<TFileTextType> typeFromHead(QByteArrayView head)
+{
+    if (head.isEmpty())
+        return ftAnsi;
+    if (startsWith(head, "{\\rt", 4))
+        return ftRtf;
+    if (startsWith(head, "\xEF\xBB\xBF", 3))
+        return ftUtf8Bom;
+    if (startsWith(head, "\xFF\xFE", 2) || startsWith(head, "\xFE\xFF", 2))
+        return ftUnicode;
+    if (looksLikeUtf16(head))
+        return ftUnicode;
+    return std::nullopt;
+}
+
+QString decodeUtf16(QByteArrayView bytes)
+{
+    bool bigEndian = false;
+    qsizetype start = 0;
+    if (startsWith(bytes, "\xFF\xFE", 2)) {
+        start = 2;
+    } else if (startsWith(bytes, "\xFE\xFF", 2)) {
+        start = 2;
+        bigEndian = true;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + start;
+    const qsizetype units = (bytes.size() - start) / 2;
+    QString out(units, Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < units; ++i, p += 2)
+        d[i] = bigEndian ? char16_t(p[0] << 8 | p[1]) : char16_t(p[1] << 8 | p[0]);
+    // Half a code unit cannot be read; mark it rather than drop it unseen.
+    if ((bytes.size() - start) % 2 != 0)
+        out.append(QChar::ReplacementCharacter);
+    return out;
+}
+
+// Strict UTF-8 after an optional byte-order mark, else ANSI, which decodes every byte.
+TextFileResult utf8OrAnsi(const QByteArray& bytes)
+{
+    TextFileResult result;
+    result.ok = true;
+    const bool bom = bytes.size() > 2 && startsWith(bytes, "\xEF\xBB\xBF", 3);
+    const QByteArrayView body = QByteArrayView(bytes).sliced(bom ? 3 : 0);
+    Utf8Decoder decoder(body.size());
+    if (decoder.feed(body.data(), body.size()) && decoder.finish()) {
+        result.text = decoder.take();
+        result.type = bom ? ftUtf8Bom : ftUtf8;
+    } else {
+        result.text = DecodeAnsi(body);
+        result.type = ftAnsi;
+    }
+    return result;
+}
+
+QString decodeByType(TFileTextType type, const QByteArray& bytes)
+{
+    switch (type) {
+    case ftUnicode:
+        return decodeUtf16(bytes);
+    case ftRtf:
+        return RtfToPlainText(bytes);
+    case ftUtf8Bom:
+        return utf8OrAnsi(bytes).text;
+    case ftUtf8:
+    case ftAnsi:
+    case ftUnknown:
+        break;
+    }
+    return DecodeAnsi(bytes);
+}
+
+// Reads and decodes in one pass; valid UTF-8 that holds non-ASCII text is UTF-8, wherever that
+// text starts. Pure ASCII reads the same either way and counts as ANSI.
+bool loadUndecided(QFile& file, QByteArray& block, qsizetype got, TextFileResult& result)
+{
+    Utf8Decoder decoder(file.size());
+    while (got > 0 && decoder.feed(block.constData(), got)) {
+        got = file.read(block.data(), BlockSize);
+        if (got < 0)
+            return false;
+    }
+    if (decoder.finish()) {
+        result.type = decoder.nonAsciiSeen() ? ftUtf8 : ftAnsi;
+        result.text = decoder.take();
+        return true;
+    }
+    result.type = ftAnsi;
+    if (!file.seek(0))
+        return false;
+    const QByteArray bytes = file.readAll();
+    result.text = DecodeAnsi(bytes);
+    return file.error() == QFileDevice::NoError;
+}
+
+QByteArray encode(const QString& text, TFileTextType type, const RtfFont* font)
+{
+    switch (type) {
+    case ftRtf:
+        return PlainTextToRtf(text, font);
+    case ftUnicode: {
+        QByteArray out("\xFF\xFE", 2);
+        out.reserve(2 + text.size() * 2);
+        for (const QChar c : text) {
+            out.append(static_cast<char>(c.unicode() & 0xFF));
+            out.append(static_cast<char>(c.unicode() >> 8));
+        }
+        return out;
+    }
+    case ftUtf8:
+        return text.toUtf8();
+    case ftUtf8Bom:
+        return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case ftAnsi:
+    case ftUnknown:
+        break;
+    }
+    return EncodeAnsi(text);
+}
+
+bool fail(QString* error, const QString& reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+} // namespace
+
+bool Utf8Checker::feed(const char* data, qsizetype size)
+{
+    if (!m_ok)
+        return false;
+    // Locals instead of members, so the compiler keeps the state in registers.
+    Utf8State s{m_pending, m_codePoint, m_lowest};
+    bool nonAscii = m_nonAscii;
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    const auto* end = p + size;
+    while (p < end) {
+        if (s.pending == 0 && end - p >= 16) {
+            const int n = asciiPrefix16(p, nullptr);
+            p += n;
+            if (n == 16)
+                continue;
+        }
+        const unsigned char b = *p++;
+        if (s.pending == 0 && b < 0x80)
+            continue;
+        nonAscii = true;
+        if (!(s.pending == 0 ? s.lead(b) : s.continuation(b))) {
+            m_ok = false;
+            break;
+        }
+    }
+    m_pending = s.pending;
+    m_codePoint = s.codePoint;
+    m_lowest = s.lowest;
+    m_nonAscii = nonAscii;
+    return m_ok;
+}
+
+bool IsUtf8Stream(const QByteArray& bytes, bool* nonAsciiSeen)
+{
+    Utf8Checker checker;
+    checker.feed(bytes.constData(), bytes.size());
+    if (nonAsciiSeen)
+        *nonAsciiSeen = checker.nonAsciiSeen();
+    return checker.finish();
+}
+
+TFileTextType FileTextType(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return ftUnknown;
+    QByteArray block(BlockSize, Qt::Uninitialized);
+    qsizetype got = file.read(block.data(), BlockSize);
+    if (got < 0)
+        return ftUnknown;
+    if (const auto decided = typeFromHead(QByteArrayView(block).first(got)))
+        return *decided;
+    // The rest of the file too: a UTF-8 file may begin with more than one block of ASCII.
+    Utf8Checker checker;
+    while (got > 0 && checker.feed(block.constData(), got)) {
+        got = file.read(block.data(), BlockSize);
+        if (got < 0)
+            return ftUnknown;
+    }
+    return checker.finish() && checker.nonAsciiSeen() ? ftUtf8 : ftAnsi;
+}
+
+namespace {
+
+TextFileResult loadTextFile(const QString& fileName)
+{
+    TextFileResult result;
+    result.error = FileTextTypeError;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    // The type is FileTextType's, decided while reading, so the file is read only once.
+    QByteArray block(BlockSize, Qt::Uninitialized);
+    const qsizetype got = file.read(block.data(), BlockSize);
+    if (got < 0)
+        return result;
+    if (const auto decided = typeFromHead(QByteArrayView(block).first(got))) {
+        block.truncate(got);
+        block += file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return result;
+        result.type = *decided;
+        result.text = decodeByType(*decided, block);
+    } else if (!loadUndecided(file, block, got, result)) {
+        return TextFileResult{false, QString(), ftUnknown, FileTextTypeError};
+    }
+    result.ok = true;
+    result.error.clear();
+    return result;
+}
+
+} // namespace
+
+TextFileResult LoadTextFile(const QString& fileName)
+{
+    try {
+        return loadTextFile(fileName);
+    } catch (const std::bad_alloc&) {
+        // A file too large for memory is as unreadable as a missing one.
+        return TextFileResult{false, QString(), ftUnknown, FileTextTypeError};
+    }
+}
+
+TextFileResult ReadUtf8OrAnsi(const QString& fileName)
+{
+    TextFileResult result;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = Utf8OrAnsiError + file.errorString();
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = Utf8OrAnsiError + file.errorString();
+        return result;
+    }
+    return utf8OrAnsi(bytes);
+}
+
+bool SaveTextFile(const QString& fileName, const QString& text, TFileTextType type, const RtfFont* font, QString* error)
+{
+    if (fileName.isEmpty())
+        return fail(error, QStringLiteral("Kein Dateiname angegeben."));
+    // A write-protected file stays as it is, as the read-only attribute keeps it on Windows.
+    const QFileInfo info(fileName);
+    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (info.exists() && info.isFile() && !(info.permissions() & anyWrite))
+        return fail(error, QStringLiteral("Die Datei ist schreibgeschützt: ") + fileName);
+    const QByteArray bytes = encode(text, type, font);
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(error, reason);
+    }
+    if (!file.commit())
+        return fail(error, file.errorString());
+    return true;
+}
