@@ -12,8 +12,8 @@ struct TUserListeRec
     QString PC; // empty: no user (a free slot of the online list)
     QString UserName;
     QString Name;
-    QString Text; // the conversation, newest block first
-    QDateTime Zeit; // newest message, or the log file's last write
+    QString Text;     // the conversation, newest block first
+    QDateTime Zeit;   // newest message, or the log file's last write
     QTime Onlinezeit; // since when the user's state holds, as the user's PC sent it
     int32_t UsersOnline = 0;
     int32_t StatusNr = 0;
@@ -21,9 +21,9 @@ struct TUserListeRec
 
     bool operator==(const TUserListeRec& o) const
     {
-        return PC == o.PC && UserName == o.UserName && Name == o.Name && Text == o.Text && Zeit == o.Zeit
-               && Onlinezeit == o.Onlinezeit && UsersOnline == o.UsersOnline && StatusNr == o.StatusNr
-               && Millisek == o.Millisek;
+        return PC == o.PC && UserName == o.UserName && Name == o.Name && Text == o.Text && Zeit == o.Zeit &&
+               Onlinezeit == o.Onlinezeit && UsersOnline == o.UsersOnline && StatusNr == o.StatusNr &&
+               Millisek == o.Millisek;
     }
     bool operator!=(const TUserListeRec& o) const { return !(*this == o); }
 };

@@ -30,7 +30,8 @@ void TestFields::getFeld_data()
     QTest::newRow("Separators only have no fields") << "|||" << 1 << "";
     QTest::newRow("Presence datagram, state field") << "TB1|amaier|Anna Maier|R12-PC|0|1|08:15:30|1|7" << 5 << "0";
     QTest::newRow("Presence datagram, last field") << "TB1|amaier|Anna Maier|R12-PC|0|1|08:15:30|1|7" << 9 << "7";
-    QTest::newRow("Umlauts and line breaks stay in the field") << "TB1|Jörg|Grüße\r\nzurück|X" << 3 << "Grüße\r\nzurück";
+    QTest::newRow("Umlauts and line breaks stay in the field")
+        << "TB1|Jörg|Grüße\r\nzurück|X" << 3 << "Grüße\r\nzurück";
 }
 
 void TestFields::getFeld()
