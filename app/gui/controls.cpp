@@ -1,0 +1,345 @@
+// Controls, menus and captions of the main window. The layout here is plain; sizes computed from the
+// display font come with the window's layout code.
+#include "app/gui/mainwindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTextEdit>
+
+namespace {
+
+template <typename W>
+W* named(W* w, const char* name, const QString& accessibleName = QString())
+{
+    w->setObjectName(QString::fromLatin1(name));
+    if (!accessibleName.isEmpty())
+        w->setAccessibleName(QString(accessibleName).remove(u'&'));
+    return w;
+}
+
+QLabel* buddyLabel(const char* name, QWidget* buddy, QWidget* parent)
+{
+    auto* label = named(new QLabel(parent), name);
+    label->setBuddy(buddy);
+    return label;
+}
+
+QAction* item(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key = QKeySequence())
+{
+    auto* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    return a;
+}
+
+} // namespace
+
+void TTB_Form1::CreateControls()
+{
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    Lb1Liste = named(new QListWidget(central), "Lb1Liste", QStringLiteral("Online"));
+    Lb1Eingang = named(new QListWidget(central), "Lb1Eingang", QStringLiteral("Nachrichteneingang"));
+    Lb1Verlauf = named(new QListWidget(central), "Lb1Verlauf", QStringLiteral("Nachrichtenverlauf"));
+    Le1Name = named(new QLineEdit(central), "Le1Name", QStringLiteral("Empfänger"));
+    Le1Name->setReadOnly(true);
+    Memo1Text = named(new QPlainTextEdit(central), "Memo1Text", QStringLiteral("Text"));
+    Re1Log = named(new QTextEdit(central), "Re1Log", QStringLiteral("Nachrichtenlog"));
+    Re1Log->setReadOnly(true);
+    Re1Log->setAcceptRichText(false);
+    Lbl1Liste = buddyLabel("Lbl1Liste", Lb1Liste, central);
+    Lbl1Eingang = buddyLabel("Lbl1Eingang", Lb1Eingang, central);
+    Lbl1Verlauf = buddyLabel("Lbl1Verlauf", Lb1Verlauf, central);
+    Lbl1Name = buddyLabel("Lbl1Name", Le1Name, central);
+    Lbl1Text = buddyLabel("Lbl1Text", Memo1Text, central);
+    Lbl1Log = buddyLabel("Lbl1Log", Re1Log, central);
+    for (QLabel* l : {Lbl1Liste, Lbl1Eingang, Lbl1Verlauf})
+        l->setAlignment(Qt::AlignCenter);
+
+    Btn1Gelesen = named(new QPushButton(central), "Btn1Gelesen");
+    Btn1Senden = named(new QPushButton(central), "Btn1Senden");
+    Btn1Senden->setEnabled(false);
+    Btn1Status = named(new QPushButton(central), "Btn1Status");
+    Btn1Status->setProperty("Tag", 1);
+    Btn1Optionen = named(new QPushButton(central), "Btn1Optionen");
+    Btn1Minimieren = named(new QPushButton(central), "Btn1Minimieren");
+    Btn1Beenden = named(new QPushButton(central), "Btn1Beenden");
+
+    auto* grid = new QGridLayout(central);
+    grid->addWidget(Lbl1Liste, 0, 0);
+    grid->addWidget(Lb1Liste, 1, 0, 3, 1);
+    grid->addWidget(Lbl1Eingang, 4, 0);
+    grid->addWidget(Lb1Eingang, 5, 0);
+    grid->addWidget(Lbl1Verlauf, 6, 0);
+    grid->addWidget(Lb1Verlauf, 7, 0);
+    grid->addWidget(Lbl1Name, 0, 1);
+    grid->addWidget(Le1Name, 0, 2, 1, 2);
+    grid->addWidget(Lbl1Text, 1, 1);
+    grid->addWidget(Memo1Text, 1, 2, 1, 2);
+    grid->addWidget(Lbl1Log, 2, 1);
+    grid->addWidget(Re1Log, 2, 2, 5, 2);
+    grid->addWidget(Btn1Gelesen, 7, 2);
+    grid->addWidget(Btn1Senden, 7, 3);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {Btn1Status, Btn1Optionen, Btn1Minimieren, Btn1Beenden})
+        buttons->addWidget(b);
+    grid->addLayout(buttons, 8, 0, 1, 4);
+
+    StatusBar1 = named(new QStatusBar(this), "StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 4; ++i) {
+        m_panels[i] = new QLabel(StatusBar1);
+        m_panels[i]->setAlignment(Qt::AlignCenter);
+        StatusBar1->addWidget(m_panels[i], i == 3 ? 1 : 0);
+    }
+    setStatusBar(StatusBar1);
+
+    setTabOrder(Lb1Eingang, Lb1Liste);
+    setTabOrder(Lb1Liste, Le1Name);
+    setTabOrder(Le1Name, Memo1Text);
+    setTabOrder(Memo1Text, Re1Log);
+    setTabOrder(Re1Log, Btn1Gelesen);
+    setTabOrder(Btn1Gelesen, Btn1Senden);
+    setTabOrder(Btn1Senden, Btn1Status);
+    setTabOrder(Btn1Status, Btn1Optionen);
+    setTabOrder(Btn1Optionen, Btn1Minimieren);
+    setTabOrder(Btn1Minimieren, Btn1Beenden);
+    setTabOrder(Btn1Beenden, Lb1Verlauf);
+
+    connect(Btn1Beenden, &QPushButton::clicked, this, &TTB_Form1::MenuDateiBeendenClick);
+    connect(Btn1Minimieren, &QPushButton::clicked, this, [this] { FensterMinimierenWiederherstellen(true); });
+}
+
+void TTB_Form1::CreateMenus()
+{
+    QMenuBar* bar = menuBar();
+
+    QMenu* datei = bar->addMenu(QStringLiteral("&Datei"));
+    datei->setObjectName(QStringLiteral("MenuDatei"));
+    MenuDateiMinimieren = item(datei, "MenuDateiMinimieren", QStringLiteral("&Minimieren"),
+                               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_PageDown));
+    connect(MenuDateiMinimieren, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(true); });
+    item(datei, "MenuDateiClose", QStringLiteral("Nachricht s&chließen"), QKeySequence(Qt::CTRL | Qt::Key_F4));
+    QAction* beenden = item(datei, "MenuDateiBeenden", QStringLiteral("&Beenden"), QKeySequence(Qt::ALT | Qt::Key_F4));
+    connect(beenden, &QAction::triggered, this, &TTB_Form1::MenuDateiBeendenClick);
+
+    QMenu* akt = bar->addMenu(QStringLiteral("A&ktionen"));
+    akt->setObjectName(QStringLiteral("MenuAkt"));
+    MenuAktSenden = item(akt, "MenuAktSenden", QStringLiteral("&Sende Nachricht"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    MenuAktSenden->setEnabled(false);
+    MenuAktNachrichtNaechste = item(akt, "MenuAktNachrichtNaechste", QStringLiteral("&Nächste ungelesene Nachricht"),
+                                    QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    MenuAktNachrichtNaechste->setProperty("Tag", 1);
+    MenuAktNachrichtVorherige =
+        item(akt, "MenuAktNachrichtVorherige", QStringLiteral("&Vorherige ungelesene Nachricht"),
+             QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    MenuAktNachrichtVorherige->setProperty("Tag", 2);
+    MenuAktGelesen = item(akt, "MenuAktGelesen", QStringLiteral("Angezeigte Nachricht &gelesen"),
+                          QKeySequence(Qt::CTRL | Qt::Key_G));
+    item(akt, "MenuAktOrdner", QStringLiteral("Log-Ordner öffnen..."), QKeySequence(Qt::CTRL | Qt::Key_L));
+    MenuAktOptionen = item(akt, "MenuAktOptionen", QStringLiteral("&Optionen..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+
+    QMenu* status = bar->addMenu(QStringLiteral("Stat&us"));
+    status->setObjectName(QStringLiteral("MenuStatus"));
+    const char* statusNames[3] = {"MenuStatus1Online", "MenuStatus2Abwesend", "MenuStatus3Busy"};
+    const QString statusCaptions[3] = {QStringLiteral("&Online"), QStringLiteral("&Abwesend"),
+                                       QStringLiteral("&Beschäftigt")};
+    const Qt::Key statusKeys[3] = {Qt::Key_1, Qt::Key_2, Qt::Key_3};
+    auto* group = new QActionGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        MenuStatus[i] = item(status, statusNames[i], statusCaptions[i], QKeySequence(Qt::CTRL | statusKeys[i]));
+        MenuStatus[i]->setCheckable(true);
+        MenuStatus[i]->setProperty("Tag", i + 1);
+        group->addAction(MenuStatus[i]);
+        connect(MenuStatus[i], &QAction::triggered, this,
+                [this, i] { MenuStatusOnlineAbwesendBeschaeftigtClick(i + 1); });
+    }
+
+    QMenu* sprache = bar->addMenu(QStringLiteral("&Sprachsteuerung"));
+    sprache->setObjectName(QStringLiteral("MenuSprache"));
+    item(sprache, "MenuSpracheStoppen", QStringLiteral("Wiedergabe &stoppen (wenn minimiert: 2 X STRG)"),
+         QKeySequence(Qt::Key_Escape));
+    item(sprache, "MenuSpracheUngelesen", QStringLiteral("Anzahl &ungelesener Nachrichten"),
+         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_PageUp));
+    item(sprache, "MenuSpracheWiederholen", QStringLiteral("Letzte Meldung &wiederholen"),
+         QKeySequence(Qt::CTRL | Qt::Key_W));
+    sprache->addSeparator();
+    const char* speechNames[4] = {"MenuSpracheLauter", "MenuSpracheLeiser", "MenuSpracheSchneller",
+                                  "MenuSpracheLangsamer"};
+    const QString speechCaptions[4] = {QStringLiteral("Lauter sprechen"), QStringLiteral("Leiser sprechen"),
+                                       QStringLiteral("Schneller sprechen"), QStringLiteral("Langsamer sprechen")};
+    const Qt::Key speechKeys[4] = {Qt::Key_F5, Qt::Key_F4, Qt::Key_F9, Qt::Key_F8};
+    for (int i = 0; i < 4; ++i)
+        item(sprache, speechNames[i], speechCaptions[i], QKeySequence(speechKeys[i]))->setProperty("Tag", i + 1);
+
+    QMenu* ansicht = bar->addMenu(QStringLiteral("&Ansicht"));
+    ansicht->setObjectName(QStringLiteral("MenuAns"));
+    item(ansicht, "MenuAnsSchrifteinstellungen", QStringLiteral("&Schrifteinstellungen..."));
+
+    QMenu* hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
+    hilfe->setObjectName(QStringLiteral("MenuHilfe"));
+    item(hilfe, "MenuHilfeHistory", QStringLiteral("&Änderungen..."));
+    item(hilfe, "MenuHilfeMail", QStringLiteral("&Mail an den Programmierer..."));
+    item(hilfe, "MenuHilfeHomepage", QStringLiteral("Home&page..."));
+    item(hilfe, "MenuHilfeSpenden", QStringLiteral("&Spenden..."));
+    item(hilfe, "MenuHilfeUpdate", QStringLiteral("&Aktualisierung..."));
+    item(hilfe, "MenuHilfeInfo", QStringLiteral("&Info"));
+
+    // Hidden items exist only for their shortcuts: actions of the window itself, in no menu.
+    auto hidden = [this](const char* name, const QString& caption, const QKeySequence& key) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(key);
+        addAction(a);
+        return a;
+    };
+    QAction* jawsMin = hidden("MenuDateiMinimierenJaws", QStringLiteral("Minimieren (&Jaws)"),
+                              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F1));
+    connect(jawsMin, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(true); });
+    hidden("MenuSpracheUngelesenJaws", QStringLiteral("Anzahl ungelesener Nachrichten (&Jaws)"),
+           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F2));
+}
+
+void TTB_Form1::CreatePopups()
+{
+    PuEdit = new QMenu(this);
+    PuEdit->setObjectName(QStringLiteral("PuEdit"));
+    item(PuEdit, "PuEditKopieren", QString(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    item(PuEdit, "PuEditEinfuegen", QString(), QKeySequence(Qt::CTRL | Qt::Key_V));
+    item(PuEdit, "PuEditAllesMarkieren", QString(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    item(PuEdit, "PuEditLogVorlesen", QStringLiteral("Log &vorlesen"));
+    item(PuEdit, "PuEditLogLeeren", QString());
+    item(PuEdit, "PuEditTextLoeschen", QString());
+
+    PuLb1 = new QMenu(this);
+    PuLb1->setObjectName(QStringLiteral("PuLb1"));
+    item(PuLb1, "PuLb1Ruhezustand", QString());
+    PuLb2 = new QMenu(this);
+    PuLb2->setObjectName(QStringLiteral("PuLb2"));
+    item(PuLb2, "PuLb2Gelesen", QString());
+    item(PuLb2, "PuLb2Ordner", QString());
+    PuLb3 = new QMenu(this);
+    PuLb3->setObjectName(QStringLiteral("PuLb3"));
+    item(PuLb3, "PuLb3Loeschen", QString(), QKeySequence(Qt::Key_Delete));
+    item(PuLb3, "PuLb3Ordner", QString());
+
+    PuBtnStatus = new QMenu(this);
+    PuBtnStatus->setObjectName(QStringLiteral("PuBtnStatus"));
+    const char* names[3] = {"PuBtnStatus1Online", "PuBtnStatus2Abwesend", "PuBtnStatus3Busy"};
+    const QString captions[3] = {QStringLiteral("&Online"), QStringLiteral("&Abwesend"),
+                                 QStringLiteral("&Beschäftigt")};
+    auto* group = new QActionGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        PuBtnStatusItems[i] = item(PuBtnStatus, names[i], captions[i]);
+        PuBtnStatusItems[i]->setCheckable(true);
+        PuBtnStatusItems[i]->setProperty("Tag", i + 1);
+        group->addAction(PuBtnStatusItems[i]);
+        connect(PuBtnStatusItems[i], &QAction::triggered, this,
+                [this, i] { MenuStatusOnlineAbwesendBeschaeftigtClick(i + 1); });
+    }
+    connect(Btn1Status, &QPushButton::clicked, this,
+            [this] { PuBtnStatus->exec(Btn1Status->mapToGlobal(QPoint(0, 0))); });
+
+    for (auto [list, menu] : {std::pair{Lb1Liste, PuLb1}, {Lb1Eingang, PuLb2}, {Lb1Verlauf, PuLb3}}) {
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        QMenu* m = menu;
+        QListWidget* l = list;
+        connect(l, &QWidget::customContextMenuRequested, this, [m, l](const QPoint& p) { m->exec(l->mapToGlobal(p)); });
+    }
+}
+
+void TTB_Form1::CreateTray()
+{
+    PuCti = new QMenu(this);
+    PuCti->setObjectName(QStringLiteral("PuCti"));
+    QAction* autostart = item(PuCti, "PuCtiAutostart", QString());
+    autostart->setCheckable(true);
+    QMenu* status = PuCti->addMenu(QString());
+    status->menuAction()->setObjectName(QStringLiteral("PuCtiStatus"));
+    const char* names[3] = {"PuCtiStatus1Online", "PuCtiStatus2Abwesend", "PuCtiStatus3Beschaeftigt"};
+    auto* group = new QActionGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        PuCtiStatusItems[i] = item(status, names[i], QString());
+        PuCtiStatusItems[i]->setCheckable(true);
+        PuCtiStatusItems[i]->setProperty("Tag", i + 1);
+        group->addAction(PuCtiStatusItems[i]);
+        connect(PuCtiStatusItems[i], &QAction::triggered, this,
+                [this, i] { MenuStatusOnlineAbwesendBeschaeftigtClick(i + 1); });
+    }
+    PuCtiSoundsWiedergeben = item(PuCti, "PuCtiSoundsWiedergeben", QString());
+    PuCtiSoundsWiedergeben->setCheckable(true);
+    QAction* restore = item(PuCti, "PuCtiWiederherstellen", QString());
+    connect(restore, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(false); });
+    QAction* update = item(PuCti, "PuCtiUpdate", QString());
+    update->setVisible(false);
+    QAction* quit = item(PuCti, "PuCtiBeenden", QString());
+    connect(quit, &QAction::triggered, this, &TTB_Form1::PuCtiBeendenClick);
+
+    Cti = new QSystemTrayIcon(this);
+    Cti->setObjectName(QStringLiteral("Cti"));
+    Cti->setContextMenu(PuCti);
+    connect(Cti, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            FensterMinimierenWiederherstellen(false);
+    });
+    connect(Cti, &QSystemTrayIcon::messageClicked, this, [this] { FensterMinimierenWiederherstellen(false); });
+}
+
+void TTB_Form1::CaptionZuweisen()
+{
+    auto set = [this](const char* name, const QString& caption) {
+        const QString objectName = QString::fromLatin1(name);
+        if (auto* a = findChild<QAction*>(objectName))
+            a->setText(caption);
+        else if (auto* b = findChild<QPushButton*>(objectName))
+            b->setText(caption);
+        else if (auto* l = findChild<QLabel*>(objectName))
+            l->setText(caption);
+    };
+    set("Btn1Beenden", QStringLiteral("&Beenden"));
+    set("Btn1Minimieren", QStringLiteral("&Minimieren"));
+    set("Btn1Optionen", QStringLiteral("O&ptionen..."));
+    set("Btn1Senden", QStringLiteral("&Senden"));
+    set("Btn1Gelesen", QStringLiteral("&Gelesen"));
+    set("Btn1Status", QStringLiteral("Abwesend..."));
+    set("PuCtiAutostart", QStringLiteral("&Ausführen bei Windows-Start"));
+    set("PuCtiStatus", QStringLiteral("&Status"));
+    set("PuCtiStatus1Online", QStringLiteral("&Online"));
+    set("PuCtiStatus2Abwesend", QStringLiteral("&Abwesend"));
+    set("PuCtiStatus3Beschaeftigt", QStringLiteral("&Beschäftigt"));
+    set("PuCtiSoundsWiedergeben", QStringLiteral("S&ounds wiedergeben"));
+    set("PuCtiWiederherstellen", QStringLiteral("&Fenster wiederherstellen"));
+    set("PuCtiUpdate", QStringLiteral("&Update..."));
+    set("PuCtiBeenden", QStringLiteral("&Beenden"));
+    set("PuEditKopieren", QStringLiteral("&Kopieren"));
+    set("PuEditEinfuegen", QStringLiteral("&Einfügen"));
+    set("PuEditAllesMarkieren", QStringLiteral("Alles &markieren"));
+    set("PuEditLogLeeren", QStringLiteral("&Log leeren"));
+    set("PuEditTextLoeschen", QStringLiteral("Text löschen"));
+    set("PuLb1Ruhezustand", QStringLiteral("&Ruhezustand"));
+    set("PuLb2Gelesen", QStringLiteral("&Gelesen"));
+    set("PuLb2Ordner", QStringLiteral("Log-&Ordner öffnen..."));
+    set("PuLb3Loeschen", QStringLiteral("&Löschen"));
+    set("PuLb3Ordner", QStringLiteral("Log-&Ordner öffnen..."));
+    set("Lbl1Liste", QStringLiteral("&Online"));
+    set("Lbl1Eingang", QStringLiteral("Nachrichten&eingang"));
+    set("Lbl1Verlauf", QStringLiteral("Nachrichten&verlauf"));
+    set("Lbl1Text", QStringLiteral("&Text:"));
+    set("Lbl1Log", QStringLiteral("&Nachrichtenlog:"));
+    set("Lbl1Name", QStringLiteral("Emp&fänger:"));
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setAccessibleName(b->text().remove(u'&'));
+}

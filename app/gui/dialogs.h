@@ -1,0 +1,39 @@
+// Questions and notices to the user, behind an interface so window tests never wait for a click.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class IDialogs
+{
+public:
+    virtual ~IDialogs() = default;
+    // A Yes/No confirmation; true for Yes.
+    virtual bool Frage(QWidget* parent, const QString& text) = 0;
+    // An information box with an OK button.
+    virtual void Info(QWidget* parent, const QString& text) = 0;
+};
+
+class MessageBoxDialogs : public IDialogs
+{
+public:
+    bool Frage(QWidget* parent, const QString& text) override;
+    void Info(QWidget* parent, const QString& text) override;
+};
+
+// Answers with a preset and records what was asked.
+class ScriptedDialogs : public IDialogs
+{
+public:
+    bool Frage(QWidget*, const QString& text) override
+    {
+        fragen.append(text);
+        return antwort;
+    }
+    void Info(QWidget*, const QString& text) override { infos.append(text); }
+    bool antwort = true;
+    QStringList fragen;
+    QStringList infos;
+};

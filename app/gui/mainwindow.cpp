@@ -1,0 +1,607 @@
+#include "app/gui/mainwindow.h"
+
+#include "app/gui/dialogs.h"
+#include "app/params.h"
+#include "common/clock.h"
+#include "common/texts.h"
+#include "data/logliste.h"
+#include "data/pcliste.h"
+#include "data/userliste.h"
+#include "net/broadcast.h"
+#include "net/endpoints.h"
+#include "net/protocol.h"
+#include "shell/power.h"
+#include "shell/settings.h"
+#include "shell/settingsstore.h"
+#include "speech/output.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+
+QTimer* oneShot(QObject* parent, int interval)
+{
+    auto* t = new QTimer(parent);
+    t->setSingleShot(true);
+    t->setInterval(interval);
+    return t;
+}
+
+// Headless platforms cannot raise windows and say so on every call.
+void BringToFront(QWidget* w)
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
+    w->raise();
+    w->activateWindow();
+}
+
+QSize workArea(const QWidget* w)
+{
+    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().size() : QSize();
+}
+
+} // namespace
+
+TTB_Form1::TTB_Form1(const TMainWindowEnv& env, QWidget* parent)
+    : QMainWindow(parent)
+    , m_env(env)
+    , m_settings(std::make_unique<TSettingsState>())
+{
+    FormCreate();
+}
+
+TTB_Form1::~TTB_Form1()
+{
+    FormDestroy();
+}
+
+void TTB_Form1::FormCreate()
+{
+    IsClosing = IsRunning = IsSending = false;
+    ErwarteterAckPC.clear();
+    ErwarteteAckID.clear();
+    UdpQueueGeneration = 0;
+
+    // Minimum 1000 x 700 and initial 1200 x 900, each cut to the work area.
+    const QSize area = workArea(this);
+    const QSize minimum(area.isValid() ? qMin(1000, area.width()) : 1000,
+                        area.isValid() ? qMin(700, area.height()) : 700);
+    setMinimumSize(minimum);
+    resize(qMax(area.isValid() ? qMin(1200, area.width()) : 1200, minimum.width()),
+           qMax(area.isValid() ? qMin(900, area.height()) : 900, minimum.height()));
+
+    SilentS = false;
+    EinstellungenVorbelegen(m_settings->Einstellungen, false, m_env.winUserName);
+    if (!m_env.logFolderPath.isEmpty())
+        QDir().mkpath(m_env.logFolderPath);
+
+    AutoCloseS = true;
+    StandByS = RuhezustandS = EmpfangenS = SoundS = false;
+
+    SchonGestartetS = false;
+    CreateControls();
+    CreateMenus();
+    CreatePopups();
+    CreateTray();
+    CaptionZuweisen();
+
+    AbwesendCount = m_env.clock->tickCount();
+    AutoAbwesendAktivS = false;
+    qApp->installEventFilter(this);
+
+    UserListe = std::make_unique<TUserListe>(*m_env.clock);
+    PCListe = std::make_unique<TPCListe>(m_env.userFilePath);
+    LogListe = std::make_unique<TLogListe>(m_env.logFolderPath, *m_env.clock);
+    Param = std::make_unique<TParamClass>(TParamClass::WordsFromArguments(m_env.arguments), QStringLiteral("/"), true);
+
+    SetFensterTitel(false);
+
+    m_endpoints = std::make_unique<UdpEndpoints>(m_env.ports ? *m_env.ports : UdpPorts());
+    connect(m_endpoints.get(), &UdpEndpoints::bindFailed, this,
+            [this](const QString& message) { m_env.dialogs->Info(isVisible() ? this : nullptr, message); });
+    m_endpoints->open();
+
+    HookS = false;
+    if (m_env.power) {
+        m_env.power->setSuspendingHandler([this] { OnSuspend(); });
+        m_env.power->setResumedHandler([this] { OnResume(); });
+    }
+
+    Timer1Liste = oneShot(this, 3000);
+    connect(Timer1Liste, &QTimer::timeout, this, [this] { Timer1ListeTimer(false); });
+    Timer1StatusBar = oneShot(this, 500);
+    connect(Timer1StatusBar, &QTimer::timeout, this, &TTB_Form1::Timer1StatusBarTimer);
+    Timer1Sounds = oneShot(this, 2900);
+    connect(Timer1Sounds, &QTimer::timeout, this, &TTB_Form1::Timer1SoundsTimer);
+    Timer1Minimieren = oneShot(this, 1000);
+    connect(Timer1Minimieren, &QTimer::timeout, this, &TTB_Form1::Timer1MinimierenTimer);
+    Timer1UdpTimer = oneShot(this, 6000);
+    connect(Timer1UdpTimer, &QTimer::timeout, this, &TTB_Form1::Timer1UdpTimerTimer);
+    Timer0Start = oneShot(this, 5);
+    connect(Timer0Start, &QTimer::timeout, this, &TTB_Form1::Timer0StartTimer);
+    Timer0Start->start();
+}
+
+void TTB_Form1::Timer0StartTimer()
+{
+    Timer0Start->stop();
+    SchonGestartetS = true;
+    SilentS = Param->HasParameter(QStringLiteral("/silent"));
+    SetFensterTitel(false);
+
+    LogListe->LoadLogs();
+    FAktUserName = LogListe->Count(1) > 0 ? LogListe->Get(1, 0) : TUserListeRec();
+
+    MenuStatusOnlineAbwesendBeschaeftigtClick(1);
+
+    Timer1ListeTimer(true);
+    Timer1StatusBarTimer();
+
+    const bool miniS = Param->HasParameter(QStringLiteral("/silent")) ||
+                       Param->HasParameter(QStringLiteral("/systemstartup")) ||
+                       m_settings->Einstellungen.MinimiertStartenS;
+    FensterMinimierenWiederherstellen(miniS);
+    if (!miniS)
+        Lb1Eingang->setFocus();
+}
+
+void TTB_Form1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!IsRunning)
+        FormShow();
+}
+
+void TTB_Form1::FormShow()
+{
+    IsRunning = true;
+}
+
+void TTB_Form1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The window's own minimise command goes to the tray, like the minimise button.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) && !IsClosing &&
+        !m_trayShown)
+        QTimer::singleShot(0, this, [this] { FensterMinimierenWiederherstellen(true); });
+}
+
+bool TTB_Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+        AbwesendCount = m_env.clock->tickCount();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- Quitting -------------------------------------------------------------------------------------
+
+void TTB_Form1::MenuDateiBeendenClick()
+{
+    AutoCloseS = false;
+    CloseProgram();
+}
+
+void TTB_Form1::PuCtiBeendenClick()
+{
+    AutoCloseS = true;
+    CloseProgram();
+}
+
+void TTB_Form1::ProgramClose()
+{
+    AutoCloseS = true;
+    CloseProgram();
+}
+
+void TTB_Form1::CloseProgram()
+{
+    m_closeFromProgram = true;
+    close();
+    m_closeFromProgram = false;
+}
+
+void TTB_Form1::closeEvent(QCloseEvent* event)
+{
+    if (m_ended) {
+        event->accept();
+        return;
+    }
+    // The window's own close button asks like the menu command.
+    if (!m_closeFromProgram)
+        AutoCloseS = false;
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    EndProgram();
+}
+
+bool TTB_Form1::FormCloseQuery()
+{
+    bool canClose = true;
+    if (!AutoCloseS && m_settings->Einstellungen.BeendenSichernS)
+        canClose = m_env.dialogs->Frage(this, QStringLiteral("Soll das Programm beendet werden?"));
+    AutoCloseS = true;
+    if (canClose) {
+        AnnounceOfflineOnce();
+        FormClose();
+    }
+    return canClose;
+}
+
+void TTB_Form1::AnnounceOfflineOnce()
+{
+    if (StandByS)
+        return;
+    StandByS = true;
+    SendBroadcastListe(false);
+}
+
+void TTB_Form1::FormClose()
+{
+    m_env.speech->Stop();
+    Timer1Liste->stop();
+    Timer1StatusBar->stop();
+    RegistryLadenSpeichern(false);
+    IsClosing = true;
+}
+
+void TTB_Form1::EndSession()
+{
+    if (m_ended)
+        return;
+    AutoCloseS = true;
+    AnnounceOfflineOnce();
+    FormClose();
+    EndProgram();
+}
+
+void TTB_Form1::EndProgram()
+{
+    m_ended = true;
+    Cti->hide();
+    emit programEnded();
+}
+
+void TTB_Form1::FormDestroy()
+{
+    HookS = false;
+    if (m_env.power) {
+        m_env.power->setSuspendingHandler(nullptr);
+        m_env.power->setResumedHandler(nullptr);
+    }
+    qApp->removeEventFilter(this);
+    if (m_endpoints)
+        m_endpoints->close();
+    Param.reset();
+    LogListe.reset();
+    PCListe.reset();
+    UserListe.reset();
+    // Only succeeds when the folder is empty, so no log is ever removed here.
+    if (!m_env.logFolderPath.isEmpty())
+        QDir().rmdir(m_env.logFolderPath);
+}
+
+// --- Suspend and resume ---------------------------------------------------------------------------
+
+void TTB_Form1::OnSuspend()
+{
+    if (IsClosing)
+        return;
+    StandByS = true;
+    ++UdpQueueGeneration;
+    m_env.speech->Stop();
+    SendBroadcastListe(false);
+    Timer1StatusBar->stop();
+    Timer1Liste->stop();
+    Timer1UdpTimer->stop();
+    m_endpoints->close();
+}
+
+void TTB_Form1::OnResume()
+{
+    // Several resume events of one wake-up act once.
+    if (!StandByS || IsClosing)
+        return;
+    ++UdpQueueGeneration;
+    StandByS = false;
+    SoundS = false;
+    UserListe->ResetMillisek();
+    Onlinezeit = m_env.clock->now().time();
+    Timer1UdpTimer->start(6000);
+}
+
+void TTB_Form1::Timer1UdpTimerTimer()
+{
+    Timer1UdpTimer->stop();
+    if (StandByS)
+        return;
+    m_endpoints->open();
+    Timer1Sounds->start(2900);
+    Timer1Liste->start(50);
+    Timer1StatusBarTimer();
+}
+
+// --- Presence cycle -------------------------------------------------------------------------------
+
+void TTB_Form1::Timer1ListeTimer(bool firstCycle)
+{
+    Timer1Liste->stop();
+    if (StandByS)
+        return;
+    Timer1Liste->setInterval(3000);
+    if (firstCycle) {
+        if (!Param->HasParameter(QStringLiteral("/tbs"))) {
+            Ton(TSound::sSignin, false);
+            if (m_settings->Einstellungen.StatusLesenS && !IsBusy())
+                m_env.speech->SpeakText(
+                    QStringLiteral("%1 %2").arg(m_settings->Einstellungen.Name, QStringLiteral("Online")), true);
+        }
+        Timer1Sounds->start(2900);
+    }
+    SendBroadcastListe(true);
+    if (!StandByS)
+        Timer1Liste->start();
+}
+
+void TTB_Form1::SendBroadcastListe(bool OnlineS)
+{
+    const bool abwesend = IsAbwesend();
+    if (abwesend && !AutoAbwesendAktivS) {
+        AutoAbwesendAktivS = true;
+        Onlinezeit = m_env.clock->now().time();
+    }
+    if (abwesend) {
+        SetFensterTitel(true);
+    } else if (AutoAbwesendAktivS) {
+        AutoAbwesendAktivS = false;
+        Onlinezeit = m_env.clock->now().time();
+        SetFensterTitel(false);
+    }
+
+    Protocol::TPresence presence;
+    presence.User.UserName = m_env.winUserName;
+    presence.User.Name = m_settings->Einstellungen.Name;
+    presence.User.PC = m_env.computerName;
+    presence.User.StatusNr = abwesend ? StatusAbwesend : PresenceStatusNr();
+    presence.User.Onlinezeit = Onlinezeit;
+    presence.User.UsersOnline = UserListe->GetListe().size();
+    presence.OnlineS = OnlineS;
+    const QByteArray datagram = Protocol::buildPresence(presence);
+
+    if (datagram.isEmpty())
+        return;
+    QList<QByteArray> targets;
+    if (m_env.broadcastAddresses) {
+        targets = m_env.broadcastAddresses();
+    } else {
+        for (const TBroadcastRec& rec : GetBroadcastList(false))
+            targets.append(rec.BroadcastIP.toLatin1());
+    }
+    if (targets.isEmpty())
+        return;
+    bool failed = false;
+    for (const QByteArray& target : targets)
+        failed |= !m_endpoints->broadcastPresence(QHostAddress(QString::fromLatin1(target)), datagram);
+    if (failed)
+        Timer1Liste->setInterval(6000);
+}
+
+// --- State, caption, tray -------------------------------------------------------------------------
+
+int TTB_Form1::PresenceStatusNr()
+{
+    if (m_statusTag == 2)
+        return StatusAbwesend;
+    return m_statusTag == 1 ? StatusOnline : StatusBeschaeftigt;
+}
+
+bool TTB_Form1::IsBusy() const
+{
+    return m_statusTag == 3;
+}
+
+uint32_t TTB_Form1::GetLetzteEingabe()
+{
+    return AbwesendCount;
+}
+
+bool TTB_Form1::IsAbwesend()
+{
+    const TEinstellungen& e = m_settings->Einstellungen;
+    if (m_statusTag != 1 || !e.AutoAbwesendS)
+        return false;
+    const uint32_t idle = m_env.clock->tickCount() - GetLetzteEingabe();
+    return uint64_t(idle) > uint64_t(uint32_t(e.AbwesendMin)) * 60000u;
+}
+
+void TTB_Form1::MenuStatusOnlineAbwesendBeschaeftigtClick(int tag)
+{
+    if (tag < 1 || tag > 3)
+        tag = 3;
+    if (tag == m_statusTag) {
+        MenuStatus[tag - 1]->setChecked(true);
+        return;
+    }
+    m_statusTag = tag;
+    AutoAbwesendAktivS = false;
+    Onlinezeit = m_env.clock->now().time();
+    MenuStatus[tag - 1]->setChecked(true);
+    PuCtiStatusItems[tag - 1]->setChecked(true);
+    PuBtnStatusItems[tag - 1]->setChecked(true);
+    Btn1Status->setProperty("Tag", tag);
+    static const char* captions[3] = {"Online...", "Abwesend...", "Beschäftigt..."};
+    Btn1Status->setText(QString::fromUtf8(captions[tag - 1]));
+    Btn1Status->setAccessibleName(Btn1Status->text());
+    SetFensterTitel(false);
+    if (SoundS)
+        SendBroadcastListe(true);
+    if (IsBusy()) {
+        Ton(TSound::sBusy, true);
+        if (m_settings->Einstellungen.StatusLesenS)
+            m_env.speech->SpeakText(
+                QStringLiteral("%1 %2").arg(m_settings->Einstellungen.Name, QStringLiteral("Beschäftigt")), true);
+    }
+}
+
+void TTB_Form1::SetFensterTitel(bool AbwesendS)
+{
+    int nr;
+    if (AbwesendS || m_statusTag == 2 || IsAbwesend())
+        nr = StatusAbwesend;
+    else
+        nr = m_statusTag == 1 ? StatusOnline : StatusBeschaeftigt;
+    const QString text =
+        QStringLiteral("%1 (%2) - %3").arg(m_settings->Einstellungen.Name, Texts::statusText(nr), Texts::ProgrammName);
+    if (windowTitle() != text)
+        setWindowTitle(text);
+    SetIconHint(AbwesendS);
+}
+
+void TTB_Form1::SetIconHint(bool AbwesendS)
+{
+    QString hint = Texts::ProgrammName;
+    if (AbwesendS || m_statusTag == 2 || IsAbwesend())
+        hint += QStringLiteral(" (Abwesend)");
+    else if (m_statusTag == 3)
+        hint += QStringLiteral(" (Beschäftigt)");
+    hint += QStringLiteral("; Ungelesen: %1").arg(LogListe ? LogListe->Count(1) : 0);
+    if (hint != m_iconHint) {
+        m_iconHint = hint;
+        Cti->setToolTip(hint);
+    }
+}
+
+void TTB_Form1::FensterMinimierenWiederherstellen(bool MiniS)
+{
+    if (MiniS) {
+        SetIconHint(false);
+        m_trayShown = true;
+        Cti->show();
+        hide();
+        HookS = true;
+    } else {
+        HookS = false;
+        m_trayShown = false;
+        if (m_pendingMaximize || isMaximized())
+            showMaximized();
+        else
+            showNormal();
+        m_pendingMaximize = false;
+        BringToFront(this);
+        Cti->hide();
+        Timer1StatusBarTimer();
+        QMetaObject::invokeMethod(this, &TTB_Form1::ProgramSetFocus, Qt::QueuedConnection);
+    }
+}
+
+void TTB_Form1::ProgramSetFocus()
+{
+    if (m_trayShown) {
+        FensterMinimierenWiederherstellen(false);
+        return;
+    }
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible())
+            BringToFront(w);
+    }
+}
+
+void TTB_Form1::Timer1MinimierenTimer()
+{
+    Timer1Minimieren->stop();
+    if (!StandByS)
+        FensterMinimierenWiederherstellen(true);
+}
+
+void TTB_Form1::Timer1SoundsTimer()
+{
+    Timer1Sounds->stop();
+    SoundS = true;
+}
+
+void TTB_Form1::Timer1StatusBarTimer()
+{
+    Timer1StatusBar->stop();
+    if (StandByS)
+        return;
+    Timer1StatusBar->setInterval(500);
+    const QString texts[3] = {QStringLiteral("Online: %1").arg(Lb1Liste->count()),
+                              QStringLiteral("Ungelesen: %1").arg(Lb1Eingang->count()),
+                              QStringLiteral("Gelesen: %1").arg(Lb1Verlauf->count())};
+    for (int i = 0; i < 3; ++i) {
+        if (m_panels[i]->text() != texts[i])
+            m_panels[i]->setText(texts[i]);
+    }
+    if (UserListe->Status.ChangeS) {
+        Timer1StatusBar->setInterval(2000);
+        const QString text = UserListe->Status.Text();
+        if (m_panels[3]->text() != text)
+            m_panels[3]->setText(text);
+    }
+    if (!StandByS && !m_trayShown)
+        Timer1StatusBar->start();
+}
+
+void TTB_Form1::Ton(TSound sound, bool busyS)
+{
+    const TEinstellungen& e = m_settings->Einstellungen;
+    if (SoundAllowed(sound, busyS, IsBusy(), e.SoundsWiedergebenS, e.SoundsArr[static_cast<int>(sound)]))
+        m_env.sound->Play(sound);
+}
+
+// --- Settings -------------------------------------------------------------------------------------
+
+void TTB_Form1::RegistryLadenSpeichern(bool LadenS)
+{
+    if (!m_env.settingsStore)
+        return;
+    TSettingsState& s = *m_settings;
+    if (LadenS) {
+        TSettingsLoadContext context;
+        context.SilentS = SilentS;
+        context.WinUserName = m_env.winUserName;
+        context.minWidth = minimumWidth();
+        context.minHeight = minimumHeight();
+        const QSize area = workArea(this);
+        context.workAreaWidth = area.width();
+        context.workAreaHeight = area.height();
+        s.Fenster.width = width();
+        s.Fenster.height = height();
+        if (!RegistryLaden(*m_env.settingsStore, s, context))
+            return;
+        RuhezustandS = s.RuhezustandS;
+        resize(s.Fenster.width, s.Fenster.height);
+        m_pendingMaximize = s.Fenster.state != 0;
+        SetFensterTitel(false);
+        return;
+    }
+    s.Fenster.state = isMaximized() ? 2 : (m_trayShown || isMinimized() ? 1 : 0);
+    const QSize outer = frameGeometry().size();
+    s.Fenster.width = outer.width();
+    s.Fenster.height = outer.height();
+    RegistrySpeichern(*m_env.settingsStore, s);
+}

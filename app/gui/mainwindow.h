@@ -1,0 +1,224 @@
+// The main window: owns the lists, the network endpoints and the timers, and runs the program's lifecycle.
+#pragma once
+
+#include "common/types.h"
+
+#include <QMainWindow>
+#include <QTime>
+#include <functional>
+#include <memory>
+
+class IClock;
+class ISpeech;
+class ISoundOutput;
+class IDialogs;
+class IPowerEvents;
+class ISettingsStore;
+class TUserListe;
+class TPCListe;
+class TLogListe;
+class TParamClass;
+class UdpEndpoints;
+struct UdpPorts;
+struct TSettingsState;
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTextEdit;
+class QTimer;
+
+// Everything the window takes from outside, so tests can replace it.
+struct TMainWindowEnv
+{
+    IClock* clock = nullptr;
+    ISpeech* speech = nullptr;
+    ISoundOutput* sound = nullptr;
+    IDialogs* dialogs = nullptr;
+    IPowerEvents* power = nullptr; // may be null: no suspend and resume events
+    ISettingsStore* settingsStore = nullptr;
+    QString logFolderPath;
+    QString userFilePath;
+    QString winUserName;
+    QString computerName;
+    QStringList arguments;                                 // command line without the program name
+    std::function<QList<QByteArray>()> broadcastAddresses; // null: the machine's interfaces
+    const UdpPorts* ports = nullptr;                       // null: the standard ports
+};
+
+class TTB_Form1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TTB_Form1(const TMainWindowEnv& env, QWidget* parent = nullptr);
+    ~TTB_Form1() override;
+
+    // Program entry: evaluate "/silent" before the settings load.
+    void SetSilent(bool silentS) { SilentS = silentS; }
+    void RegistryLadenSpeichern(bool LadenS);
+
+    // Requests from a second start or another local program.
+    void ProgramSetFocus();
+    void ProgramClose();
+    // The end of the logon session: announce offline once, save, quit.
+    void EndSession();
+
+    // Quit paths: the menu and button ask (when configured), the others do not.
+    void MenuDateiBeendenClick();
+    void PuCtiBeendenClick();
+
+    void FensterMinimierenWiederherstellen(bool MiniS);
+    void SetFensterTitel(bool AbwesendS);
+    void SetIconHint(bool AbwesendS);
+    void SendBroadcastListe(bool OnlineS);
+    bool IsAbwesend();
+    int PresenceStatusNr();
+
+    // Read by tests and by the pieces that later build on the window.
+    bool standBy() const { return StandByS; }
+    bool isClosingDown() const { return IsClosing; }
+    bool startSequenceRan() const { return SchonGestartetS; }
+    bool inTray() const { return m_trayShown; }
+    int udpQueueGeneration() const { return UdpQueueGeneration; }
+    const TSettingsState& settings() const { return *m_settings; }
+    TSettingsState& settings() { return *m_settings; }
+    TUserListe& userListe() { return *UserListe; }
+    TLogListe& logListe() { return *LogListe; }
+    TPCListe& pcListe() { return *PCListe; }
+    UdpEndpoints& endpoints() { return *m_endpoints; }
+    int offlineAnnouncements() const { return m_offlineAnnouncements; }
+    QString iconHint() const { return m_iconHint; }
+    void suspendForTest() { OnSuspend(); }
+    void resumeForTest() { OnResume(); }
+
+signals:
+    // Emitted once the settings are saved and the window is about to go; main() quits on it.
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Lifecycle, in the order it runs.
+    void FormCreate();
+    void Timer0StartTimer();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void FormDestroy();
+    void CloseProgram();
+    void AnnounceOfflineOnce();
+    void EndProgram();
+    void OnSuspend();
+    void OnResume();
+    void Timer1UdpTimerTimer();
+    void Timer1ListeTimer(bool firstCycle);
+    void Timer1StatusBarTimer();
+    void Timer1SoundsTimer();
+    void Timer1MinimierenTimer();
+
+    // Controls and menus.
+    void CaptionZuweisen();
+    void CreateControls();
+    void CreateMenus();
+    void CreatePopups();
+    void CreateTray();
+    void MenuStatusOnlineAbwesendBeschaeftigtClick(int tag);
+    void Ton(TSound sound, bool busyS);
+    bool IsBusy() const;
+    uint32_t GetLetzteEingabe();
+
+    TMainWindowEnv m_env;
+    std::unique_ptr<TSettingsState> m_settings;
+    std::unique_ptr<TUserListe> UserListe;
+    std::unique_ptr<TPCListe> PCListe;
+    std::unique_ptr<TLogListe> LogListe;
+    std::unique_ptr<TParamClass> Param;
+    std::unique_ptr<UdpEndpoints> m_endpoints;
+
+    // Process flags of the lifecycle.
+    bool IsClosing = false;
+    bool IsRunning = false;
+    bool IsSending = false;
+    bool SchonGestartetS = false;
+    bool SilentS = false;
+    bool StandByS = false;
+    bool AutoCloseS = true;
+    bool RuhezustandS = false;
+    bool EmpfangenS = false;
+    bool SoundS = false;
+    bool HookS = false;
+    bool AutoAbwesendAktivS = false;
+    bool m_trayShown = false;
+    bool m_closeFromProgram = false;
+    bool m_ended = false;
+    bool m_pendingMaximize = false;
+    int m_statusTag = 0; // the chosen state: 1 Online, 2 Abwesend, 3 Beschäftigt
+    int UdpQueueGeneration = 0;
+    int m_offlineAnnouncements = 0;
+    uint32_t AbwesendCount = 0;
+    QTime Onlinezeit;
+    QString ErwarteterAckPC;
+    QString ErwarteteAckID;
+    QString m_iconHint;
+    TUserListeRec FAktUserName;
+
+    // Timers.
+    QTimer* Timer0Start = nullptr;
+    QTimer* Timer1Liste = nullptr;
+    QTimer* Timer1StatusBar = nullptr;
+    QTimer* Timer1Sounds = nullptr;
+    QTimer* Timer1DemoVTZ = nullptr;
+    QTimer* Timer1Minimieren = nullptr;
+    QTimer* Timer1UdpTimer = nullptr;
+
+    // Controls.
+    QLabel* Lbl1Liste = nullptr;
+    QListWidget* Lb1Liste = nullptr;
+    QLabel* Lbl1Eingang = nullptr;
+    QListWidget* Lb1Eingang = nullptr;
+    QLabel* Lbl1Verlauf = nullptr;
+    QListWidget* Lb1Verlauf = nullptr;
+    QLabel* Lbl1Name = nullptr;
+    QLineEdit* Le1Name = nullptr;
+    QLabel* Lbl1Text = nullptr;
+    QPlainTextEdit* Memo1Text = nullptr;
+    QLabel* Lbl1Log = nullptr;
+    QTextEdit* Re1Log = nullptr;
+    QPushButton* Btn1Gelesen = nullptr;
+    QPushButton* Btn1Senden = nullptr;
+    QPushButton* Btn1Status = nullptr;
+    QPushButton* Btn1Optionen = nullptr;
+    QPushButton* Btn1Minimieren = nullptr;
+    QPushButton* Btn1Beenden = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* m_panels[4] = {};
+
+    // Menus: the three state groups always agree.
+    QAction* MenuStatus[3] = {};
+    QAction* PuCtiStatusItems[3] = {};
+    QAction* PuBtnStatusItems[3] = {};
+    QAction* MenuAktSenden = nullptr;
+    QAction* MenuAktNachrichtNaechste = nullptr;
+    QAction* MenuAktNachrichtVorherige = nullptr;
+    QAction* MenuAktGelesen = nullptr;
+    QAction* MenuAktOptionen = nullptr;
+    QAction* MenuDateiMinimieren = nullptr;
+    QAction* PuCtiSoundsWiedergeben = nullptr;
+    QMenu* PuEdit = nullptr;
+    QMenu* PuLb1 = nullptr;
+    QMenu* PuLb2 = nullptr;
+    QMenu* PuLb3 = nullptr;
+    QMenu* PuCti = nullptr;
+    QMenu* PuBtnStatus = nullptr;
+    QSystemTrayIcon* Cti = nullptr;
+};
