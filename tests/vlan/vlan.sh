@@ -132,9 +132,9 @@ vlan_host() {
     if [ $# -eq 0 ]; then
         set -- "1:${#VLAN_HOSTS[@]}"
     fi
-    local spec
-    for spec in "$@"; do
-        vlan_iface "$name" "${spec%%:*}" "${spec#*:}" || return 1
+    local addr
+    for addr in "$@"; do
+        vlan_iface "$name" "${addr%%:*}" "${addr#*:}" || return 1
     done
 }
 
