@@ -3,6 +3,7 @@
 #include "app/gui/dialogs.h"
 #include "app/params.h"
 #include "common/clock.h"
+#include "common/fields.h"
 #include "common/texts.h"
 #include "data/logliste.h"
 #include "data/pcliste.h"
@@ -10,6 +11,7 @@
 #include "net/broadcast.h"
 #include "net/endpoints.h"
 #include "net/protocol.h"
+#include "net/textreceiver.h"
 #include "shell/power.h"
 #include "shell/settings.h"
 #include "shell/settingsstore.h"
@@ -113,6 +115,11 @@ void TTB_Form1::FormCreate()
     m_endpoints = std::make_unique<UdpEndpoints>(m_env.ports ? *m_env.ports : UdpPorts());
     connect(m_endpoints.get(), &UdpEndpoints::bindFailed, this,
             [this](const QString& message) { m_env.dialogs->Info(isVisible() ? this : nullptr, message); });
+    connect(m_endpoints.get(), &UdpEndpoints::presenceReceived, this,
+            [this](const QByteArray& payload) { UdpS1ListeUDPRead(payload); });
+    m_receiver = std::make_unique<TTextReceiver>(*m_endpoints, *LogListe, m_env.computerName, *m_env.clock);
+    m_receiver->setStandBy([this] { return StandByS; });
+    connect(m_receiver.get(), &TTextReceiver::messageReceived, this, &TTB_Form1::UdpS1TextReceived);
     m_endpoints->open();
 
     HookS = false;
@@ -296,6 +303,7 @@ void TTB_Form1::FormDestroy()
     qApp->removeEventFilter(this);
     if (m_endpoints)
         m_endpoints->close();
+    m_receiver.reset();
     Param.reset();
     LogListe.reset();
     PCListe.reset();
@@ -339,6 +347,11 @@ void TTB_Form1::Timer1UdpTimerTimer()
     Timer1UdpTimer->stop();
     if (StandByS)
         return;
+    connect(m_endpoints.get(), &UdpEndpoints::presenceReceived, this,
+            [this](const QByteArray& payload) { UdpS1ListeUDPRead(payload); });
+    m_receiver = std::make_unique<TTextReceiver>(*m_endpoints, *LogListe, m_env.computerName, *m_env.clock);
+    m_receiver->setStandBy([this] { return StandByS; });
+    connect(m_receiver.get(), &TTextReceiver::messageReceived, this, &TTB_Form1::UdpS1TextReceived);
     m_endpoints->open();
     Timer1Sounds->start(2900);
     Timer1Liste->start(50);
@@ -604,4 +617,64 @@ void TTB_Form1::RegistryLadenSpeichern(bool LadenS)
     s.Fenster.width = outer.width();
     s.Fenster.height = outer.height();
     RegistrySpeichern(*m_env.settingsStore, s);
+}
+
+// --- Received datagrams ---------------------------------------------------------------------------
+
+void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload)
+{
+    if (StandByS || IsClosing)
+        return;
+    const std::optional<QString> text = Protocol::decodeDatagram(payload);
+    if (!text)
+        return;
+    UserListe->Add(*text);
+    if (!UserListe->ChangeS)
+        return;
+    const int bit = UserListe->TakeSoundBit();
+    if (GetFeld(*text, 4) == m_env.computerName && (bit == 1 || bit == 4 || bit == 8))
+        Onlinezeit = m_env.clock->now().time();
+    // The online list's display comes with the window's list code; until then the change stays pending.
+    if (!SoundS)
+        return;
+    switch (bit) {
+    case 1:
+        Ton(TSound::sOnline, false);
+        break;
+    case 2:
+        Ton(TSound::sOffline, false);
+        break;
+    case 4:
+        Ton(TSound::sAway, false);
+        break;
+    case 8:
+        Ton(TSound::sBusy, false);
+        break;
+    default:
+        break;
+    }
+}
+
+void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText)
+{
+    Ton(TSound::sIncoming, false);
+    const bool warImTray = m_trayShown;
+    const TEinstellungen& e = m_settings->Einstellungen;
+    if (e.NachrichtLesenS && !IsBusy())
+        m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(name, msgText), true);
+    if (m_trayShown) {
+        if (e.FensterWiederherstellenS && !IsBusy())
+            FensterMinimierenWiederherstellen(false);
+        else if (!IsBusy())
+            Cti->showMessage(QStringLiteral("Nachricht von %1").arg(name), msgText, QSystemTrayIcon::Information,
+                             15000);
+    }
+    const bool gleicherPartner = FAktUserName.PC == partner.PC && FAktUserName.UserName == partner.UserName;
+    if (gleicherPartner || FAktUserName.PC.isEmpty() || warImTray) {
+        FAktUserName = partner;
+        Re1Log->setPlainText(partner.Text);
+        Re1Log->moveCursor(QTextCursor::Start);
+        Re1Log->setFocus();
+    }
+    SetIconHint(false);
 }

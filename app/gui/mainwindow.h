@@ -19,6 +19,7 @@ class TPCListe;
 class TLogListe;
 class TParamClass;
 class UdpEndpoints;
+class TTextReceiver;
 struct UdpPorts;
 struct TSettingsState;
 class QAction;
@@ -92,7 +93,7 @@ public:
     TLogListe& logListe() { return *LogListe; }
     TPCListe& pcListe() { return *PCListe; }
     UdpEndpoints& endpoints() { return *m_endpoints; }
-    int offlineAnnouncements() const { return m_offlineAnnouncements; }
+    const TUserListeRec& aktUserName() const { return FAktUserName; }
     QString iconHint() const { return m_iconHint; }
     void suspendForTest() { OnSuspend(); }
     void resumeForTest() { OnResume(); }
@@ -125,6 +126,8 @@ private:
     void Timer1StatusBarTimer();
     void Timer1SoundsTimer();
     void Timer1MinimierenTimer();
+    void UdpS1ListeUDPRead(const QByteArray& payload);
+    void UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
 
     // Controls and menus.
     void CaptionZuweisen();
@@ -144,6 +147,7 @@ private:
     std::unique_ptr<TLogListe> LogListe;
     std::unique_ptr<TParamClass> Param;
     std::unique_ptr<UdpEndpoints> m_endpoints;
+    std::unique_ptr<TTextReceiver> m_receiver;
 
     // Process flags of the lifecycle.
     bool IsClosing = false;
@@ -164,7 +168,6 @@ private:
     bool m_pendingMaximize = false;
     int m_statusTag = 0; // the chosen state: 1 Online, 2 Abwesend, 3 Beschäftigt
     int UdpQueueGeneration = 0;
-    int m_offlineAnnouncements = 0;
     uint32_t AbwesendCount = 0;
     QTime Onlinezeit;
     QString ErwarteterAckPC;

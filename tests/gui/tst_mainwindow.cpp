@@ -4,12 +4,14 @@
 #include "app/gui/mainwindow.h"
 #include "common/clock.h"
 #include "common/fields.h"
+#include "data/logliste.h"
 #include "net/endpoints.h"
 #include "shell/power.h"
 #include "shell/settings.h"
 #include "shell/settingsstore.h"
 #include "speech/output.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -99,6 +101,7 @@ private slots:
     void endOfSessionAnnouncesOfflineOnce();
     void suspendClosesNetworkAndResumeReopensOnce();
     void silentStartForcesSoundsOff();
+    void receivedMessageIsStoredAcknowledgedAndShown();
 };
 
 void TestMainWindow::startSequenceAnnouncesAndShows()
@@ -259,6 +262,25 @@ void TestMainWindow::silentStartForcesSoundsOff()
     f.window->PuCtiBeendenClick();
     QCOMPARE(f.store.readDword("SoundsWiedergeben"), std::optional<uint32_t>(0));
     QCOMPARE(f.store.readDword("FensterWiederherstellen"), std::optional<uint32_t>(0));
+}
+
+void TestMainWindow::receivedMessageIsStoredAcknowledgedAndShown()
+{
+    Fixture f;
+    f.start();
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+    peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|Kommst du heute?|0041A3F2"), QHostAddress::LocalHost,
+                       f.ports.Text);
+    // The acknowledgement goes to the source address, always to the acknowledgement port: that is the
+    // window's own endpoint here, so look for it in the stored log instead and check the partner.
+    QTRY_COMPARE(f.window->aktUserName().PC, QStringLiteral("B07-PC"));
+    QVERIFY(f.window->aktUserName().Text.startsWith(
+        QStringLiteral("Nachricht von Bernd Kurz (09.12.2026 14:05:09):\rKommst du heute?")));
+    QVERIFY(QFile::exists(f.dir.path() + "/logs/bkurz_B07-PC.log"));
+    QCOMPARE(f.window->logListe().Count(1), 1);
+    QCOMPARE(f.sound.played.back(), TSound::sIncoming);
+    QVERIFY(f.window->iconHint().endsWith(QStringLiteral("; Ungelesen: 1")));
 }
 
 QTEST_MAIN(TestMainWindow)
