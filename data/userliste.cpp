@@ -184,6 +184,14 @@ int TUserListe::FindIndex(const QString& APC) const
     return -1;
 }
 
+int TUserListe::OnlineCount() const
+{
+    int n = 0;
+    for (const TUserListeRec& slot : FListe)
+        n += slot.PC.isEmpty() ? 0 : 1;
+    return n;
+}
+
 QList<TUserListeRec> TUserListe::GetListe() const
 {
     QList<TUserListeRec> liste;

@@ -52,6 +52,8 @@ public:
     int FindIndex(const QString& APC) const;
     // The occupied slots in list order.
     QList<TUserListeRec> GetListe() const;
+    // How many slots are occupied: the size of GetListe without copying it.
+    int OnlineCount() const;
 
     // Decodes one presence datagram text and merges it.
     void Add(const QString& AData);

@@ -1,3 +1,4 @@
+#include "loopbackports.h"
 #include "net/endpoints.h"
 #include "testenv.h"
 
@@ -17,21 +18,6 @@ namespace {
 enum Kanal { Befehl, Liste, Text, Empfang };
 
 const QHostAddress loopback(QHostAddress::LocalHost);
-
-// Ports the system reports free at the moment, so concurrent test runs do not clash.
-UdpPorts freeLoopbackPorts()
-{
-    std::array<QUdpSocket, 4> probes;
-    for (QUdpSocket& probe : probes)
-        probe.bind(loopback, 0, QAbstractSocket::DontShareAddress);
-    UdpPorts ports;
-    ports.BindAdresse = loopback;
-    ports.Befehl = probes[0].localPort();
-    ports.Liste = probes[1].localPort();
-    ports.Text = probes[2].localPort();
-    ports.Empfang = probes[3].localPort();
-    return ports;
-}
 
 quint16 portOf(const UdpPorts& ports, int kanal)
 {

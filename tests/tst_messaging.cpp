@@ -1,4 +1,5 @@
 #include "data/logliste.h"
+#include "loopbackports.h"
 #include "net/endpoints.h"
 #include "net/messaging.h"
 #include "net/protocol.h"
@@ -23,20 +24,6 @@ const uint32_t Ticks = 0x0041A3F2;
 const QString Id = QStringLiteral("0041A3F2");
 // ManualClock's fixed "now".
 const QString Jetzt = QStringLiteral("09.12.2026 14:05:09");
-
-UdpPorts freeLoopbackPorts()
-{
-    std::array<QUdpSocket, 4> probes;
-    for (QUdpSocket& probe : probes)
-        probe.bind(loopback, 0, QAbstractSocket::DontShareAddress);
-    UdpPorts ports;
-    ports.BindAdresse = loopback;
-    ports.Befehl = probes[0].localPort();
-    ports.Liste = probes[1].localPort();
-    ports.Text = probes[2].localPort();
-    ports.Empfang = probes[3].localPort();
-    return ports;
-}
 
 TUserListeRec partner(const QString& pc = PartnerPC)
 {

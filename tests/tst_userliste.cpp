@@ -265,6 +265,7 @@ void TestUserListe::signOff()
     liste.Add(presence("cclaus", "Clara", "C01-PC", "0", online));
     QCOMPARE(liste.Count(), 2);
     QCOMPARE(int(liste.GetListe().size()), 1);
+    QCOMPARE(liste.OnlineCount(), 1);
     QVERIFY(!liste.ChangeS);
     QCOMPARE(liste.SoundFlag, 0);
     QVERIFY(!liste.Status.ChangeS);
@@ -284,6 +285,7 @@ void TestUserListe::slotsAreKeyedByPcAndUserName()
 
     liste.Add(presence("bbauer", "Bernd", "R12-PC", "0", "0"));
     QCOMPARE(int(liste.GetListe().size()), 4);
+    QCOMPARE(liste.OnlineCount(), 4);
     QCOMPARE(liste.FindIndex("R12-PC"), 0);
     QCOMPARE(liste.Get(0).UserName, QStringLiteral("amaier"));
 }

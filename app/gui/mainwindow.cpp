@@ -401,7 +401,7 @@ void TTB_Form1::SendBroadcastListe(bool OnlineS)
     presence.User.PC = m_env.computerName;
     presence.User.StatusNr = abwesend ? StatusAbwesend : PresenceStatusNr();
     presence.User.Onlinezeit = Onlinezeit;
-    presence.User.UsersOnline = UserListe->GetListe().size();
+    presence.User.UsersOnline = UserListe->OnlineCount();
     presence.OnlineS = OnlineS;
     const QByteArray datagram = Protocol::buildPresence(presence);
 

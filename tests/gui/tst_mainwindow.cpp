@@ -5,6 +5,7 @@
 #include "common/clock.h"
 #include "common/fields.h"
 #include "data/logliste.h"
+#include "loopbackports.h"
 #include "net/endpoints.h"
 #include "shell/power.h"
 #include "shell/settings.h"
@@ -19,13 +20,6 @@
 #include <memory>
 
 namespace {
-
-quint16 freePort()
-{
-    QUdpSocket s;
-    s.bind(QHostAddress::LocalHost, 0);
-    return s.localPort();
-}
 
 struct Fixture
 {
@@ -43,11 +37,7 @@ struct Fixture
 
     explicit Fixture(const QStringList& arguments = {})
     {
-        ports.BindAdresse = QHostAddress(QHostAddress::LocalHost);
-        ports.Befehl = freePort();
-        ports.Liste = freePort();
-        ports.Text = freePort();
-        ports.Empfang = freePort();
+        ports = freeLoopbackPorts();
         TMainWindowEnv env;
         env.clock = &clock;
         env.speech = &speech;
