@@ -16,6 +16,8 @@ public:
     // merkenS: remember the text so that "repeat last announcement" can say it again.
     virtual void SpeakText(const QString& text, bool merkenS) = 0;
     virtual void Stop() = 0;
+    // A short cue for the running screen reader (the name of a focused list); never remembered.
+    virtual void Output(const QString& text, bool interrupt) = 0;
 };
 
 // Plays one sound event; whether it may sound at all is decided by SoundAllowed beforehand.
@@ -24,6 +26,8 @@ class ISoundOutput
 public:
     virtual ~ISoundOutput() = default;
     virtual void Play(TSound sound) = 0;
+    // The system's error beep: a key that cannot act here.
+    virtual void Beep() = 0;
 };
 
 // The gate in front of every sound: master switch, per-sound switch and the busy rule.
@@ -41,7 +45,9 @@ public:
             letzteMeldung = text;
     }
     void Stop() override { ++stops; }
+    void Output(const QString& text, bool) override { cues.append(text); }
     QStringList spoken;
+    QStringList cues;
     QString letzteMeldung;
     int stops = 0;
 };
@@ -51,7 +57,9 @@ class RecordingSound : public ISoundOutput
 {
 public:
     void Play(TSound sound) override { played.push_back(sound); }
+    void Beep() override { ++beeps; }
     std::vector<TSound> played;
+    int beeps = 0;
 };
 
 // Until a voice and sound files are attached, announcements and sounds go nowhere.
@@ -60,10 +68,12 @@ class SilentSpeech : public ISpeech
 public:
     void SpeakText(const QString&, bool) override {}
     void Stop() override {}
+    void Output(const QString&, bool) override {}
 };
 
 class SilentSound : public ISoundOutput
 {
 public:
     void Play(TSound) override {}
+    void Beep() override {}
 };

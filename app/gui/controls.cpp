@@ -1,9 +1,11 @@
 // Controls, menus and captions of the main window. The layout here is plain; sizes computed from the
 // display font come with the window's layout code.
 #include "app/gui/mainwindow.h"
+#include "speech/output.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -119,6 +121,29 @@ void TTB_Form1::CreateControls()
     setTabOrder(Btn1Minimieren, Btn1Beenden);
     setTabOrder(Btn1Beenden, Lb1Verlauf);
 
+    Memo1Text->setTabChangesFocus(true);
+    Re1Log->setTabChangesFocus(true);
+    Re1Log->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    for (QLabel* l : {Lbl1Liste, Lbl1Eingang, Lbl1Verlauf, Lbl1Name, Lbl1Text, Lbl1Log})
+        l->setProperty("Tag", 0);
+    Lbl1Liste->setProperty("Tag", 1);
+    Lbl1Text->setProperty("Tag", 2);
+    Lbl1Log->setProperty("Tag", 3);
+    Lbl1Eingang->setProperty("Tag", 4);
+    Lbl1Verlauf->setProperty("Tag", 5);
+    Le1Name->setProperty("Tag", 1);
+    Memo1Text->setProperty("Tag", 2);
+    Re1Log->setProperty("Tag", 3);
+    for (QListWidget* l : {Lb1Liste, Lb1Eingang, Lb1Verlauf}) {
+        l->setSelectionMode(QAbstractItemView::SingleSelection);
+        connect(l, &QListWidget::itemDoubleClicked, this, [this, l] { OpenFromList(l, false); });
+    }
+    Lb1Liste->setProperty("Tag", 1);
+    Lb1Eingang->setProperty("Tag", 2);
+    Lb1Verlauf->setProperty("Tag", 3);
+    connect(Memo1Text, &QPlainTextEdit::textChanged, this, &TTB_Form1::Memo1TextChange);
+    connect(Btn1Senden, &QPushButton::clicked, this, &TTB_Form1::Btn1SendenClick);
+    connect(Btn1Gelesen, &QPushButton::clicked, this, &TTB_Form1::Btn1GelesenClick);
     connect(Btn1Beenden, &QPushButton::clicked, this, &TTB_Form1::MenuDateiBeendenClick);
     connect(Btn1Minimieren, &QPushButton::clicked, this, [this] { FensterMinimierenWiederherstellen(true); });
 }
@@ -132,7 +157,10 @@ void TTB_Form1::CreateMenus()
     MenuDateiMinimieren = item(datei, "MenuDateiMinimieren", QStringLiteral("&Minimieren"),
                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_PageDown));
     connect(MenuDateiMinimieren, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(true); });
-    item(datei, "MenuDateiClose", QStringLiteral("Nachricht s&chließen"), QKeySequence(Qt::CTRL | Qt::Key_F4));
+    MenuDateiClose =
+        item(datei, "MenuDateiClose", QStringLiteral("Nachricht s&chließen"), QKeySequence(Qt::CTRL | Qt::Key_F4));
+    connect(MenuDateiClose, &QAction::triggered, this, &TTB_Form1::MenuDateiCloseClick);
+    connect(datei, &QMenu::aboutToShow, this, &TTB_Form1::MenuDateiClick);
     QAction* beenden = item(datei, "MenuDateiBeenden", QStringLiteral("&Beenden"), QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(beenden, &QAction::triggered, this, &TTB_Form1::MenuDateiBeendenClick);
 
@@ -149,7 +177,16 @@ void TTB_Form1::CreateMenus()
     MenuAktNachrichtVorherige->setProperty("Tag", 2);
     MenuAktGelesen = item(akt, "MenuAktGelesen", QStringLiteral("Angezeigte Nachricht &gelesen"),
                           QKeySequence(Qt::CTRL | Qt::Key_G));
-    item(akt, "MenuAktOrdner", QStringLiteral("Log-Ordner öffnen..."), QKeySequence(Qt::CTRL | Qt::Key_L));
+    MenuAktOrdner =
+        item(akt, "MenuAktOrdner", QStringLiteral("Log-Ordner öffnen..."), QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(akt, &QMenu::aboutToShow, this, &TTB_Form1::MenuAktClick);
+    connect(MenuAktSenden, &QAction::triggered, this, &TTB_Form1::Btn1SendenClick);
+    connect(MenuAktNachrichtNaechste, &QAction::triggered, this,
+            [this] { MenuAktNachrichtNaechsteVorherigeClick(true); });
+    connect(MenuAktNachrichtVorherige, &QAction::triggered, this,
+            [this] { MenuAktNachrichtNaechsteVorherigeClick(false); });
+    connect(MenuAktGelesen, &QAction::triggered, this, &TTB_Form1::Btn1GelesenClick);
+    connect(MenuAktOrdner, &QAction::triggered, this, &TTB_Form1::MenuAktOrdnerClick);
     MenuAktOptionen = item(akt, "MenuAktOptionen", QStringLiteral("&Optionen..."), QKeySequence(Qt::CTRL | Qt::Key_O));
 
     QMenu* status = bar->addMenu(QStringLiteral("Stat&us"));
@@ -217,24 +254,65 @@ void TTB_Form1::CreatePopups()
 {
     PuEdit = new QMenu(this);
     PuEdit->setObjectName(QStringLiteral("PuEdit"));
-    item(PuEdit, "PuEditKopieren", QString(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    item(PuEdit, "PuEditEinfuegen", QString(), QKeySequence(Qt::CTRL | Qt::Key_V));
-    item(PuEdit, "PuEditAllesMarkieren", QString(), QKeySequence(Qt::CTRL | Qt::Key_A));
-    item(PuEdit, "PuEditLogVorlesen", QStringLiteral("Log &vorlesen"));
-    item(PuEdit, "PuEditLogLeeren", QString());
-    item(PuEdit, "PuEditTextLoeschen", QString());
+    // The edit shortcuts are the fields' own; in the popup they are only shown.
+    PuEditKopieren = item(PuEdit, "PuEditKopieren", QString(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    PuEditEinfuegen = item(PuEdit, "PuEditEinfuegen", QString(), QKeySequence(Qt::CTRL | Qt::Key_V));
+    PuEditAllesMarkieren = item(PuEdit, "PuEditAllesMarkieren", QString(), QKeySequence(Qt::CTRL | Qt::Key_A));
+    PuEditLogVorlesen = item(PuEdit, "PuEditLogVorlesen", QStringLiteral("Log &vorlesen"));
+    PuEditLogLeeren = item(PuEdit, "PuEditLogLeeren", QString());
+    PuEditTextLoeschen = item(PuEdit, "PuEditTextLoeschen", QString());
+    connect(PuEditKopieren, &QAction::triggered, this, [this] {
+        if (auto* e = qobject_cast<QLineEdit*>(m_editPopupFor))
+            e->copy();
+        else if (auto* m = qobject_cast<QPlainTextEdit*>(m_editPopupFor))
+            m->copy();
+        else if (auto* r = qobject_cast<QTextEdit*>(m_editPopupFor))
+            r->copy();
+    });
+    connect(PuEditEinfuegen, &QAction::triggered, this, [this] {
+        Memo1Text->setFocus();
+        if (Memo1Text->isReadOnly())
+            Beep();
+        else
+            Memo1Text->paste();
+    });
+    connect(PuEditAllesMarkieren, &QAction::triggered, this, [this] {
+        if (auto* e = qobject_cast<QLineEdit*>(m_editPopupFor))
+            e->selectAll();
+        else if (auto* m = qobject_cast<QPlainTextEdit*>(m_editPopupFor))
+            m->selectAll();
+        else if (auto* r = qobject_cast<QTextEdit*>(m_editPopupFor))
+            r->selectAll();
+    });
+    connect(PuEditLogLeeren, &QAction::triggered, this, &TTB_Form1::PuEditLogLeerenClick);
+    connect(PuEditTextLoeschen, &QAction::triggered, this, [this] { Memo1Text->clear(); });
+    connect(PuEditLogVorlesen, &QAction::triggered, this,
+            [this] { m_env.speech->SpeakText(Re1Log->toPlainText().trimmed(), false); });
+    for (QWidget* w : std::initializer_list<QWidget*>{Le1Name, Memo1Text, Re1Log}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& p) { PuEditPopup(w, p); });
+    }
 
     PuLb1 = new QMenu(this);
     PuLb1->setObjectName(QStringLiteral("PuLb1"));
-    item(PuLb1, "PuLb1Ruhezustand", QString());
+    PuLb1Ruhezustand = item(PuLb1, "PuLb1Ruhezustand", QString());
+    connect(PuLb1Ruhezustand, &QAction::triggered, this, &TTB_Form1::PuLb1RuhezustandClick);
+    connect(PuLb1, &QMenu::aboutToShow, this, [this] {
+        PuLb1Ruhezustand->setVisible(RuhezustandS);
+        PuLb1Ruhezustand->setEnabled(RuhezustandS && Lb1Liste->currentRow() >= 0);
+    });
     PuLb2 = new QMenu(this);
     PuLb2->setObjectName(QStringLiteral("PuLb2"));
-    item(PuLb2, "PuLb2Gelesen", QString());
-    item(PuLb2, "PuLb2Ordner", QString());
+    PuLb2Gelesen = item(PuLb2, "PuLb2Gelesen", QString());
+    connect(PuLb2Gelesen, &QAction::triggered, this, &TTB_Form1::PuLb2GelesenClick);
+    connect(item(PuLb2, "PuLb2Ordner", QString()), &QAction::triggered, this, &TTB_Form1::MenuAktOrdnerClick);
+    connect(PuLb2, &QMenu::aboutToShow, this, [this] { PuLb2Gelesen->setEnabled(Lb1Eingang->currentRow() >= 0); });
     PuLb3 = new QMenu(this);
     PuLb3->setObjectName(QStringLiteral("PuLb3"));
-    item(PuLb3, "PuLb3Loeschen", QString(), QKeySequence(Qt::Key_Delete));
-    item(PuLb3, "PuLb3Ordner", QString());
+    PuLb3Loeschen = item(PuLb3, "PuLb3Loeschen", QString(), QKeySequence(Qt::Key_Delete));
+    connect(PuLb3Loeschen, &QAction::triggered, this, &TTB_Form1::PuLb3LoeschenClick);
+    connect(item(PuLb3, "PuLb3Ordner", QString()), &QAction::triggered, this, &TTB_Form1::MenuAktOrdnerClick);
+    connect(PuLb3, &QMenu::aboutToShow, this, [this] { PuLb3Loeschen->setEnabled(Lb1Verlauf->currentRow() >= 0); });
 
     PuBtnStatus = new QMenu(this);
     PuBtnStatus->setObjectName(QStringLiteral("PuBtnStatus"));
@@ -250,8 +328,11 @@ void TTB_Form1::CreatePopups()
         connect(PuBtnStatusItems[i], &QAction::triggered, this,
                 [this, i] { MenuStatusOnlineAbwesendBeschaeftigtClick(i + 1); });
     }
-    connect(Btn1Status, &QPushButton::clicked, this,
-            [this] { PuBtnStatus->exec(Btn1Status->mapToGlobal(QPoint(0, 0))); });
+    connect(Btn1Status, &QPushButton::clicked, this, [this] {
+        PuBtnStatus->exec(Btn1Status->mapToGlobal(QPoint(0, 0)));
+        MerkActiveControl = QApplication::focusWidget();
+        SetActiveControl();
+    });
 
     for (auto [list, menu] : {std::pair{Lb1Liste, PuLb1}, {Lb1Eingang, PuLb2}, {Lb1Verlauf, PuLb3}}) {
         list->setContextMenuPolicy(Qt::CustomContextMenu);

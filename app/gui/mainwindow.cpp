@@ -4,14 +4,18 @@
 #include "app/params.h"
 #include "common/clock.h"
 #include "common/fields.h"
+#include "common/keynames.h"
 #include "common/texts.h"
 #include "data/logliste.h"
 #include "data/pcliste.h"
 #include "data/userliste.h"
 #include "net/broadcast.h"
+#include "net/commands.h"
 #include "net/endpoints.h"
 #include "net/protocol.h"
 #include "net/textreceiver.h"
+#include "net/textsender.h"
+#include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/settings.h"
 #include "shell/settingsstore.h"
@@ -21,9 +25,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -115,11 +122,7 @@ void TTB_Form1::FormCreate()
     m_endpoints = std::make_unique<UdpEndpoints>(m_env.ports ? *m_env.ports : UdpPorts());
     connect(m_endpoints.get(), &UdpEndpoints::bindFailed, this,
             [this](const QString& message) { m_env.dialogs->Info(isVisible() ? this : nullptr, message); });
-    connect(m_endpoints.get(), &UdpEndpoints::presenceReceived, this,
-            [this](const QByteArray& payload) { UdpS1ListeUDPRead(payload); });
-    m_receiver = std::make_unique<TTextReceiver>(*m_endpoints, *LogListe, m_env.computerName, *m_env.clock);
-    m_receiver->setStandBy([this] { return StandByS; });
-    connect(m_receiver.get(), &TTextReceiver::messageReceived, this, &TTB_Form1::UdpS1TextReceived);
+    ConnectNetwork();
     m_endpoints->open();
 
     HookS = false;
@@ -151,7 +154,10 @@ void TTB_Form1::Timer0StartTimer()
     SetFensterTitel(false);
 
     LogListe->LoadLogs();
-    FAktUserName = LogListe->Count(1) > 0 ? LogListe->Get(1, 0) : TUserListeRec();
+    if (LogListe->Count(TLogListe::Eingang) > 0)
+        SetAktUserName(LogListe->Get(TLogListe::Eingang, 0));
+    ResetEingangVerlauf(1);
+    ResetEingangVerlauf(2);
 
     MenuStatusOnlineAbwesendBeschaeftigtClick(1);
 
@@ -195,6 +201,38 @@ bool TTB_Form1::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseMove:
     case QEvent::Wheel:
         AbwesendCount = m_env.clock->tickCount();
+        break;
+    default:
+        break;
+    }
+    if (!Lb1Liste || m_ended)
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (watched == Memo1Text)
+            return Memo1TextKeyPress(static_cast<QKeyEvent*>(event));
+        if (watched == Le1Name || watched == Re1Log)
+            return Le1NameKeyPress(static_cast<QKeyEvent*>(event));
+        for (QListWidget* l : {Lb1Liste, Lb1Eingang, Lb1Verlauf}) {
+            if (watched == l)
+                return ListEvent(l, event);
+        }
+        break;
+    case QEvent::MouseButtonPress:
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            break;
+        for (QListWidget* l : {Lb1Liste, Lb1Eingang, Lb1Verlauf}) {
+            // The list selects the row under the mouse first; then it is opened.
+            if (watched == l->viewport())
+                QTimer::singleShot(0, this, [this, l] { OpenFromList(l, false); });
+        }
+        for (QLabel* label : {Lbl1Liste, Lbl1Eingang, Lbl1Verlauf, Lbl1Name, Lbl1Text, Lbl1Log}) {
+            if (watched == label)
+                LabelClick(label);
+        }
+        break;
+    case QEvent::FocusIn:
+        FocusCue(watched);
         break;
     default:
         break;
@@ -303,6 +341,8 @@ void TTB_Form1::FormDestroy()
     qApp->removeEventFilter(this);
     if (m_endpoints)
         m_endpoints->close();
+    m_commands.reset();
+    m_sender.reset();
     m_receiver.reset();
     Param.reset();
     LogListe.reset();
@@ -323,6 +363,8 @@ void TTB_Form1::OnSuspend()
     ++UdpQueueGeneration;
     m_env.speech->Stop();
     SendBroadcastListe(false);
+    if (m_sender)
+        m_sender->abort();
     Timer1StatusBar->stop();
     Timer1Liste->stop();
     Timer1UdpTimer->stop();
@@ -347,11 +389,7 @@ void TTB_Form1::Timer1UdpTimerTimer()
     Timer1UdpTimer->stop();
     if (StandByS)
         return;
-    connect(m_endpoints.get(), &UdpEndpoints::presenceReceived, this,
-            [this](const QByteArray& payload) { UdpS1ListeUDPRead(payload); });
-    m_receiver = std::make_unique<TTextReceiver>(*m_endpoints, *LogListe, m_env.computerName, *m_env.clock);
-    m_receiver->setStandBy([this] { return StandByS; });
-    connect(m_receiver.get(), &TTextReceiver::messageReceived, this, &TTB_Form1::UdpS1TextReceived);
+    ConnectNetwork();
     m_endpoints->open();
     Timer1Sounds->start(2900);
     Timer1Liste->start(50);
@@ -439,6 +477,14 @@ bool TTB_Form1::IsBusy() const
 
 uint32_t TTB_Form1::GetLetzteEingabe()
 {
+    // The later of the system's and the program's own last input: under XWayland the system sees
+    // only input that went to X programs.
+    if (m_env.lastInput) {
+        if (const std::optional<uint32_t> tick = m_env.lastInput->lastInputTick()) {
+            if (int32_t(*tick - AbwesendCount) > 0)
+                AbwesendCount = *tick;
+        }
+    }
     return AbwesendCount;
 }
 
@@ -569,14 +615,33 @@ void TTB_Form1::Timer1StatusBarTimer()
         if (m_panels[i]->text() != texts[i])
             m_panels[i]->setText(texts[i]);
     }
+    QString hint;
     if (UserListe->Status.ChangeS) {
         Timer1StatusBar->setInterval(2000);
-        const QString text = UserListe->Status.Text();
-        if (m_panels[3]->text() != text)
-            m_panels[3]->setText(text);
+        hint = UserListe->Status.Text();
+    } else {
+        hint = KeyHints();
     }
+    if (m_panels[3]->text() != hint)
+        m_panels[3]->setText(hint);
     if (!StandByS && !m_trayShown)
         Timer1StatusBar->start();
+}
+
+QString TTB_Form1::KeyHints() const
+{
+    TKeyHintInput in;
+    in.naechsteS = MenuAktNachrichtNaechste->isEnabled();
+    in.vorherigeS = MenuAktNachrichtVorherige->isEnabled();
+    in.gelesenS = Btn1Gelesen->isEnabled();
+    in.sendenS = Btn1Senden->isEnabled();
+    in.naechste = MenuAktNachrichtNaechste->shortcut()[0].toCombined();
+    in.vorherige = MenuAktNachrichtVorherige->shortcut()[0].toCombined();
+    in.gelesen = MenuAktGelesen->shortcut()[0].toCombined();
+    in.senden = MenuAktSenden->shortcut()[0].toCombined();
+    in.optionen = MenuAktOptionen->shortcut()[0].toCombined();
+    in.minimieren = MenuDateiMinimieren->shortcut()[0].toCombined();
+    return KeyHintText(in);
 }
 
 void TTB_Form1::Ton(TSound sound, bool busyS)
@@ -617,64 +682,4 @@ void TTB_Form1::RegistryLadenSpeichern(bool LadenS)
     s.Fenster.width = outer.width();
     s.Fenster.height = outer.height();
     RegistrySpeichern(*m_env.settingsStore, s);
-}
-
-// --- Received datagrams ---------------------------------------------------------------------------
-
-void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload)
-{
-    if (StandByS || IsClosing)
-        return;
-    const std::optional<QString> text = Protocol::decodeDatagram(payload);
-    if (!text)
-        return;
-    UserListe->Add(*text);
-    if (!UserListe->ChangeS)
-        return;
-    const int bit = UserListe->TakeSoundBit();
-    if (GetFeld(*text, 4) == m_env.computerName && (bit == 1 || bit == 4 || bit == 8))
-        Onlinezeit = m_env.clock->now().time();
-    // The online list's display comes with the window's list code; until then the change stays pending.
-    if (!SoundS)
-        return;
-    switch (bit) {
-    case 1:
-        Ton(TSound::sOnline, false);
-        break;
-    case 2:
-        Ton(TSound::sOffline, false);
-        break;
-    case 4:
-        Ton(TSound::sAway, false);
-        break;
-    case 8:
-        Ton(TSound::sBusy, false);
-        break;
-    default:
-        break;
-    }
-}
-
-void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText)
-{
-    Ton(TSound::sIncoming, false);
-    const bool warImTray = m_trayShown;
-    const TEinstellungen& e = m_settings->Einstellungen;
-    if (e.NachrichtLesenS && !IsBusy())
-        m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(name, msgText), true);
-    if (m_trayShown) {
-        if (e.FensterWiederherstellenS && !IsBusy())
-            FensterMinimierenWiederherstellen(false);
-        else if (!IsBusy())
-            Cti->showMessage(QStringLiteral("Nachricht von %1").arg(name), msgText, QSystemTrayIcon::Information,
-                             15000);
-    }
-    const bool gleicherPartner = FAktUserName.PC == partner.PC && FAktUserName.UserName == partner.UserName;
-    if (gleicherPartner || FAktUserName.PC.isEmpty() || warImTray) {
-        FAktUserName = partner;
-        Re1Log->setPlainText(partner.Text);
-        Re1Log->moveCursor(QTextCursor::Start);
-        Re1Log->setFocus();
-    }
-    SetIconHint(false);
 }

@@ -3,7 +3,10 @@
 
 #include "common/types.h"
 
+#include <QHash>
+#include <QHostAddress>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTime>
 #include <functional>
 #include <memory>
@@ -14,12 +17,17 @@ class ISoundOutput;
 class IDialogs;
 class IPowerEvents;
 class ISettingsStore;
+class ILastInput;
 class TUserListe;
 class TPCListe;
 class TLogListe;
 class TParamClass;
 class UdpEndpoints;
 class TTextReceiver;
+class TTextSender;
+class TCommandHandler;
+class QHostAddress;
+class QKeyEvent;
 struct UdpPorts;
 struct TSettingsState;
 class QAction;
@@ -51,6 +59,10 @@ struct TMainWindowEnv
     QStringList arguments;                                 // command line without the program name
     std::function<QList<QByteArray>()> broadcastAddresses; // null: the machine's interfaces
     const UdpPorts* ports = nullptr;                       // null: the standard ports
+    std::function<bool(const QString& folder)> openFolder; // null: the desktop's file manager
+    std::function<bool()> hibernate;                       // null: the platform's hibernation
+    std::function<bool(bool on)> setAutostart;             // null: ignored
+    ILastInput* lastInput = nullptr;                       // null: only the program's own input counts
 };
 
 class TTB_Form1 : public QMainWindow
@@ -81,6 +93,22 @@ public:
     bool IsAbwesend();
     int PresenceStatusNr();
 
+    // Lists and the conversation.
+    void ResetLb1Liste(const QString& APC);
+    void ResetEingangVerlauf(int Nr);
+    void SetAktUserName(const TUserListeRec& rec);
+    void MenuAktClick();
+    void Btn1SendenClick();
+    void Btn1GelesenClick();
+    void MenuAktNachrichtNaechsteVorherigeClick(bool naechsteS);
+    void MenuDateiCloseClick();
+    void MenuAktOrdnerClick();
+    void PuLb2GelesenClick();
+    void PuLb3LoeschenClick();
+    void PuEditLogLeerenClick();
+    void PuLb1RuhezustandClick();
+    void SetActiveControl();
+
     // Read by tests and by the pieces that later build on the window.
     bool standBy() const { return StandByS; }
     bool isClosingDown() const { return IsClosing; }
@@ -95,6 +123,9 @@ public:
     UdpEndpoints& endpoints() { return *m_endpoints; }
     const TUserListeRec& aktUserName() const { return FAktUserName; }
     QString iconHint() const { return m_iconHint; }
+    bool isSending() const;
+    // How often a presence merge changed the online list's rows or selection.
+    int onlineListRedraws() const { return m_onlineRedraws; }
     void suspendForTest() { OnSuspend(); }
     void resumeForTest() { OnResume(); }
 
@@ -126,9 +157,26 @@ private:
     void Timer1StatusBarTimer();
     void Timer1SoundsTimer();
     void Timer1MinimierenTimer();
-    void UdpS1ListeUDPRead(const QByteArray& payload);
+    void ConnectNetwork();
+    void UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress& peer);
     void UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
+    void SendFinished(bool ok, const TUserListeRec& recipient, const QString& text);
+    QHostAddress PresenceAddress(const QString& pc) const;
 
+    // List and field events.
+    bool SetRows(QListWidget* list, const QStringList& rows, const QStringList& keys, int select);
+    void OpenFromList(QListWidget* list, bool byKey);
+    void Memo1TextChange();
+    bool Memo1TextKeyPress(QKeyEvent* event);
+    bool Le1NameKeyPress(QKeyEvent* event);
+    void UpdateSendControls();
+    void PuEditPopup(QWidget* control, const QPoint& pos);
+    void MenuDateiClick();
+    bool ListEvent(QListWidget* list, QEvent* event);
+    void FocusCue(QObject* watched);
+    void LabelClick(QObject* watched);
+    QString KeyHints() const;
+    void Beep();
     // Controls and menus.
     void CaptionZuweisen();
     void CreateControls();
@@ -148,6 +196,11 @@ private:
     std::unique_ptr<TParamClass> Param;
     std::unique_ptr<UdpEndpoints> m_endpoints;
     std::unique_ptr<TTextReceiver> m_receiver;
+    std::unique_ptr<TTextSender> m_sender;
+    std::unique_ptr<TCommandHandler> m_commands;
+    QHash<QString, QHostAddress> m_presenceAddress; // where each PC's presence was last heard from
+    QPointer<QWidget> MerkActiveControl;
+    int m_onlineRedraws = 0;
 
     // Process flags of the lifecycle.
     bool IsClosing = false;
@@ -216,6 +269,18 @@ private:
     QAction* MenuAktGelesen = nullptr;
     QAction* MenuAktOptionen = nullptr;
     QAction* MenuDateiMinimieren = nullptr;
+    QAction* MenuDateiClose = nullptr;
+    QAction* MenuAktOrdner = nullptr;
+    QAction* PuEditKopieren = nullptr;
+    QAction* PuEditEinfuegen = nullptr;
+    QAction* PuEditAllesMarkieren = nullptr;
+    QAction* PuEditLogVorlesen = nullptr;
+    QAction* PuEditLogLeeren = nullptr;
+    QAction* PuEditTextLoeschen = nullptr;
+    QAction* PuLb1Ruhezustand = nullptr;
+    QAction* PuLb2Gelesen = nullptr;
+    QAction* PuLb3Loeschen = nullptr;
+    QWidget* m_editPopupFor = nullptr;
     QAction* PuCtiSoundsWiedergeben = nullptr;
     QMenu* PuEdit = nullptr;
     QMenu* PuLb1 = nullptr;

@@ -25,6 +25,8 @@ VLAN_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 VLAN_PYTHON=${VLAN_PYTHON:-/usr/bin/python3}
 VLAN_PEER=${VLAN_PEER:-$VLAN_HERE/peer.py}
 VLAN_TOBRIK=${VLAN_TOBRIK:-}
+VLAN_DRIVER=${VLAN_DRIVER:-}
+VLAN_REPLY=
 VLAN_TOBRIK_TIMEOUT=${VLAN_TOBRIK_TIMEOUT:-60} # seconds; the watchdog of every program start
 # The whole run ends itself (with its clean-up) after this many seconds; keep it below the
 # CTest timeout, whose hard kill would leave the namespaces behind.
@@ -219,6 +221,50 @@ vlan_start_tobrik() {
         return 1
     fi
     vlan_spawn "$name" "$tag" "$VLAN_TOBRIK_TIMEOUT" "$VLAN_TOBRIK" "$@"
+}
+
+# vlan_start_driver NAME [TAG [ARGS...]]: starts the program with its scripted user (VLAN_DRIVER)
+# in the host (TAG default "driver"); commands go to $(vlan_dir NAME)/TAG.cmd, replies to TAG.out.
+vlan_start_driver() {
+    local name=$1 tag=${2:-driver} d
+    shift $(($# >= 2 ? 2 : 1))
+    if [ -z "${VLAN_DRIVER:-}" ] || [ ! -x "$VLAN_DRIVER" ]; then
+        vlan_log "no driver to start: VLAN_DRIVER='${VLAN_DRIVER:-}'"
+        return 1
+    fi
+    d=$(vlan_dir "$name")
+    : >"$d/$tag.cmd"
+    vlan_spawn "$name" "$tag" "$VLAN_TOBRIK_TIMEOUT" env TOBRIK_DRIVER_INPUT="$d/$tag.cmd" "$VLAN_DRIVER" "$@" ||
+        return 1
+    vlan_wait_line "$name" "$tag" 0 '^ready$' 10
+}
+
+# vlan_wait_line NAME TAG SKIP REGEX SECONDS: waits until a line after the first SKIP lines of
+# TAG.out matches REGEX; VLAN_REPLY holds the lines after SKIP up to the match.
+vlan_wait_line() {
+    local out i n
+    out="$(vlan_dir "$1")/$2.out"
+    n=$(awk -v s="$5" 'BEGIN { printf "%d", s * 50 }')
+    for ((i = 0; i <= n; i++)); do
+        VLAN_REPLY=$(tail -n +"$(($3 + 1))" "$out" 2>/dev/null | awk -v re="$4" '{ print } $0 ~ re { found = 1; exit } END { exit !found }') &&
+            return 0
+        sleep 0.02
+    done
+    vlan_log "no line matching '$4' from $2 in $1 within $5 s"
+    return 1
+}
+
+# vlan_tell NAME TAG COMMAND: gives the scripted user one command that has no reply.
+vlan_tell() { printf '%s\n' "$3" >>"$(vlan_dir "$1")/$2.cmd"; }
+
+# vlan_ask NAME TAG COMMAND REGEX SECONDS: gives the scripted user one command and waits for the
+# reply line matching REGEX (see vlan_wait_line).
+vlan_ask() {
+    local d skip
+    d=$(vlan_dir "$1")
+    skip=$(wc -l <"$d/$2.out")
+    printf '%s\n' "$3" >>"$d/$2.cmd"
+    vlan_wait_line "$1" "$2" "$skip" "$4" "$5"
 }
 
 # vlan_peer NAME TAG SECONDS PEER-ARGS...: starts the peer simulator in the host.

@@ -1,0 +1,489 @@
+// The main window's lists and the conversation: drawing, opening, marking as read, deleting, the message
+// field's rules and the edit popup.
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "common/texts.h"
+#include "data/listrows.h"
+#include "data/logliste.h"
+#include "data/pcliste.h"
+#include "data/userliste.h"
+#include "shell/settings.h"
+#include "speech/output.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QUrl>
+
+namespace {
+
+// The log view shows line breaks; the store keeps the design's carriage returns.
+QString LogViewText(const QString& text)
+{
+    QString t = text;
+    while (!t.isEmpty() && t.back().isSpace())
+        t.chop(1);
+    if (t.isEmpty())
+        return t;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(u'\r', u'\n');
+    return t + u'\n';
+}
+
+} // namespace
+
+// Rows change in place, and an unchanged list is not touched at all, so a screen reader hears only what
+// really changed. Returns whether anything changed.
+bool TTB_Form1::SetRows(QListWidget* list, const QStringList& rows, const QStringList& keys, int select)
+{
+    if (select >= rows.size())
+        select = -1;
+    bool same = list->count() == rows.size() && list->currentRow() == select;
+    for (int i = 0; same && i < rows.size(); ++i)
+        same = list->item(i)->text() == rows[i] && list->item(i)->data(Qt::UserRole).toString() == keys[i];
+    if (same)
+        return false;
+    list->setUpdatesEnabled(false);
+    const QSignalBlocker blocker(list);
+    while (list->count() > rows.size())
+        delete list->takeItem(list->count() - 1);
+    for (int i = 0; i < rows.size(); ++i) {
+        QListWidgetItem* it = i < list->count() ? list->item(i) : nullptr;
+        if (!it) {
+            it = new QListWidgetItem(rows[i]);
+            list->addItem(it);
+        } else if (it->text() != rows[i]) {
+            it->setText(rows[i]);
+        }
+        it->setData(Qt::UserRole, keys[i]);
+    }
+    if (list->currentRow() != select) {
+        if (select < 0) {
+            list->clearSelection();
+            list->setCurrentRow(-1);
+        } else {
+            list->setCurrentRow(select);
+        }
+    }
+    list->setUpdatesEnabled(true);
+    return true;
+}
+
+void TTB_Form1::ResetLb1Liste(const QString& APC)
+{
+    // Until the quiet period after start ends, the own PC stays selected.
+    const QString auswahl = SoundS ? APC : m_env.computerName;
+    UserListe->Sort();
+    const TAbteilungen abteilungen(PCListe->GetPCUserAbteilungListe());
+    QStringList rows;
+    QStringList pcs;
+    int select = -1;
+    for (int i = 0; i < UserListe->Count(); ++i) {
+        const TUserListeRec user = UserListe->Get(i);
+        if (user.PC.isEmpty())
+            continue;
+        rows.append(OnlineRowText(user, abteilungen.GetAbteilungText(user.PC)));
+        pcs.append(user.PC);
+        if (user.PC == auswahl)
+            select = rows.size() - 1;
+    }
+    if (select < 0 && !rows.isEmpty())
+        select = 0;
+    if (SetRows(Lb1Liste, rows, pcs, select))
+        ++m_onlineRedraws;
+    UserListe->ChangeS = false;
+
+    if (SoundS && UserListe->Status.ChangeS && m_settings->Einstellungen.StatusLesenS && !IsBusy())
+        m_env.speech->SpeakText(UserListe->Status.Text(), true);
+
+    const int geaendert = LogListe->Update(QVector<TUserListeRec>::fromList(UserListe->GetListe()));
+    if (geaendert == 1 || geaendert == 3)
+        ResetEingangVerlauf(1);
+    if (geaendert == 2 || geaendert == 3)
+        ResetEingangVerlauf(2);
+
+    if (!FAktUserName.PC.isEmpty()) {
+        TUserListeRec partner = LogListe->Find(FAktUserName, false);
+        if (partner.PC.isEmpty())
+            partner = UserListe->FindUser(FAktUserName.PC);
+        if (!partner.PC.isEmpty() && partner.Name != FAktUserName.Name) {
+            FAktUserName.Name = partner.Name;
+            Le1Name->setText(partner.Name);
+            Le1Name->selectAll();
+        }
+    }
+}
+
+void TTB_Form1::ResetEingangVerlauf(int Nr)
+{
+    QListWidget* list = Nr == TLogListe::Eingang ? Lb1Eingang : Lb1Verlauf;
+    const int nr = Nr == TLogListe::Eingang ? TLogListe::Eingang : TLogListe::Verlauf;
+    const int remembered = list->currentRow();
+    const TAbteilungen abteilungen(PCListe->GetPCUserAbteilungListe());
+    QStringList rows;
+    QStringList keys;
+    for (const TUserListeRec& entry : LogListe->Liste(nr)) {
+        rows.append(LogRowText(entry, abteilungen.GetAbteilungText(entry.PC)));
+        keys.append(entry.UserName + u'|' + entry.PC);
+    }
+    SetRows(list, rows, keys, ReselectRow(remembered, rows.size()));
+    if (nr == TLogListe::Eingang)
+        SetIconHint(false);
+}
+
+void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
+{
+    FAktUserName = rec;
+    if (rec.PC.isEmpty())
+        Memo1Text->clear();
+    Memo1Text->setReadOnly(UserListe->FindIndex(rec.PC) < 0);
+    MenuAktClick();
+    Le1Name->setText(rec.Name);
+    Le1Name->selectAll();
+    Re1Log->setPlainText(LogViewText(rec.Text));
+    Re1Log->moveCursor(QTextCursor::Start);
+    UpdateSendControls();
+}
+
+void TTB_Form1::MenuAktClick()
+{
+    const TInboxCommands c =
+        InboxCommands(LogListe->FindIndex(TLogListe::Eingang, FAktUserName), LogListe->Count(TLogListe::Eingang));
+    Btn1Gelesen->setEnabled(c.gelesen);
+    MenuAktGelesen->setEnabled(c.gelesen);
+    MenuAktNachrichtNaechste->setEnabled(c.naechste);
+    MenuAktNachrichtVorherige->setEnabled(c.vorherige);
+}
+
+void TTB_Form1::MenuDateiClick()
+{
+    MenuDateiClose->setEnabled(!FAktUserName.PC.isEmpty());
+}
+
+void TTB_Form1::OpenFromList(QListWidget* list, bool byKey)
+{
+    const int row = list->currentRow();
+    if (row < 0 || !list->item(row)->isSelected()) {
+        if (!byKey)
+            Re1Log->setFocus();
+        return;
+    }
+    if (list == Lb1Liste) {
+        const TUserListeRec user = UserListe->FindUser(list->item(row)->data(Qt::UserRole).toString());
+        if (user.PC.isEmpty()) {
+            Re1Log->setFocus();
+            return;
+        }
+        SetAktUserName(LogListe->Find(user, true));
+    } else {
+        const int nr = list == Lb1Eingang ? TLogListe::Eingang : TLogListe::Verlauf;
+        if (row >= LogListe->Count(nr))
+            return;
+        SetAktUserName(LogListe->Get(nr, row));
+    }
+    Re1Log->setFocus();
+}
+
+bool TTB_Form1::ListEvent(QListWidget* list, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space;
+        if (enter && key->modifiers() == Qt::NoModifier && list->currentRow() >= 0 &&
+            list->currentItem()->isSelected()) {
+            OpenFromList(list, true);
+            return true;
+        }
+        if (list == Lb1Verlauf && key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            if (Lb1Verlauf->currentRow() >= 0)
+                PuLb3LoeschenClick();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TTB_Form1::FocusCue(QObject* watched)
+{
+    static const QHash<QString, QString> words = {
+        {QStringLiteral("Lb1Liste"), QStringLiteral("Online")},
+        {QStringLiteral("Lb1Eingang"), QStringLiteral("Eingang")},
+        {QStringLiteral("Lb1Verlauf"), QStringLiteral("Verlauf")},
+        {QStringLiteral("Le1Name"), QStringLiteral("Empfänger")},
+        {QStringLiteral("Memo1Text"), QStringLiteral("Text")},
+        {QStringLiteral("Re1Log"), QStringLiteral("Nachrichtenlog")},
+    };
+    const auto it = words.constFind(watched->objectName());
+    if (it != words.constEnd())
+        m_env.speech->Output(*it, false);
+}
+
+void TTB_Form1::LabelClick(QObject* watched)
+{
+    if (watched == Lbl1Name) {
+        Le1Name->setFocus();
+        return;
+    }
+    switch (watched->property("Tag").toInt()) {
+    case 1:
+        Lb1Liste->setFocus();
+        break;
+    case 2:
+        Memo1Text->setFocus();
+        break;
+    case 3:
+        Re1Log->setFocus();
+        break;
+    case 4:
+        Lb1Eingang->setFocus();
+        break;
+    default:
+        Lb1Verlauf->setFocus();
+        break;
+    }
+}
+
+// --- The message field ----------------------------------------------------------------------------
+
+void TTB_Form1::Memo1TextChange()
+{
+    const QString text = Memo1Text->toPlainText();
+    if (text.contains(u'|')) {
+        QTextCursor cursor = Memo1Text->textCursor();
+        const int anchor = cursor.anchor();
+        const int position = cursor.position();
+        const QSignalBlocker blocker(Memo1Text);
+        QTextCursor all(Memo1Text->document());
+        all.select(QTextCursor::Document);
+        all.insertText(ReplaceBars(text));
+        cursor = Memo1Text->textCursor();
+        cursor.setPosition(anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        Memo1Text->setTextCursor(cursor);
+    }
+    if (Memo1Text->toPlainText().size() > 2048) {
+        const QSignalBlocker blocker(Memo1Text);
+        QTextCursor cut(Memo1Text->document());
+        cut.setPosition(2048);
+        cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cut.removeSelectedText();
+        Beep();
+    }
+    UpdateSendControls();
+}
+
+void TTB_Form1::UpdateSendControls()
+{
+    const bool enabled = !IsSending && !Memo1Text->toPlainText().trimmed().isEmpty() && !FAktUserName.PC.isEmpty();
+    Btn1Senden->setEnabled(enabled);
+    MenuAktSenden->setEnabled(enabled);
+}
+
+bool TTB_Form1::Memo1TextKeyPress(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+        key == Qt::Key_AltGr)
+        return false;
+    const bool zeichenS = !event->text().isEmpty() && event->text().at(0).unicode() >= 32 &&
+                          !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (Memo1Text->isReadOnly()) {
+        if (zeichenS || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backspace) {
+            Beep();
+            return true;
+        }
+        return false;
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !(event->modifiers() & Qt::ShiftModifier)) {
+        if (Btn1Senden->isEnabled())
+            Btn1SendenClick();
+        else
+            Beep();
+        return true;
+    }
+    if (key == Qt::Key_Backspace || zeichenS)
+        Ton(TSound::sTyping, false);
+    return false;
+}
+
+bool TTB_Form1::Le1NameKeyPress(QKeyEvent* event)
+{
+    const QString text = event->text();
+    if (text.isEmpty() || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    const ushort code = text.at(0).unicode();
+    if (Memo1Text->isReadOnly() || code < 33) {
+        if (code == 8 || code == 13 || code >= 32) {
+            Beep();
+            return true;
+        }
+        return false;
+    }
+    Ton(TSound::sTyping, false);
+    Memo1Text->insertPlainText(text);
+    Memo1Text->setFocus();
+    return true;
+}
+
+// --- Commands ---------------------------------------------------------------------------------------
+
+void TTB_Form1::Btn1GelesenClick()
+{
+    if (LogListe->FindIndex(TLogListe::Eingang, FAktUserName) < 0)
+        return;
+    Ton(TSound::sRead, false);
+    LogListe->Add(false, FAktUserName);
+    ResetEingangVerlauf(1);
+    ResetEingangVerlauf(2);
+    if (LogListe->Count(TLogListe::Eingang) > 0) {
+        SetAktUserName(LogListe->Get(TLogListe::Eingang, 0));
+        Re1Log->setFocus();
+    } else {
+        SetAktUserName(TUserListeRec());
+        Lb1Eingang->setFocus();
+    }
+}
+
+void TTB_Form1::MenuAktNachrichtNaechsteVorherigeClick(bool naechsteS)
+{
+    Ton(TSound::sClick, false);
+    const int target = UnreadTarget(LogListe->FindIndex(TLogListe::Eingang, FAktUserName),
+                                    LogListe->Count(TLogListe::Eingang), naechsteS);
+    if (target < 0)
+        return;
+    SetAktUserName(LogListe->Get(TLogListe::Eingang, target));
+    Re1Log->setFocus();
+}
+
+void TTB_Form1::MenuDateiCloseClick()
+{
+    Ton(TSound::sClick, false);
+    SetAktUserName(TUserListeRec());
+    Lb1Eingang->setFocus();
+}
+
+void TTB_Form1::MenuAktOrdnerClick()
+{
+    if (m_env.openFolder)
+        m_env.openFolder(m_env.logFolderPath);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(m_env.logFolderPath));
+}
+
+void TTB_Form1::PuLb2GelesenClick()
+{
+    const int row = Lb1Eingang->currentRow();
+    if (row < 0 || row >= LogListe->Count(TLogListe::Eingang))
+        return;
+    const TUserListeRec entry = LogListe->Get(TLogListe::Eingang, row);
+    Ton(TSound::sRead, false);
+    LogListe->Add(false, entry);
+    ResetEingangVerlauf(1);
+    ResetEingangVerlauf(2);
+    // Leaving and re-entering makes the screen reader announce the list again.
+    Lb1Verlauf->setFocus();
+    Lb1Eingang->setFocus();
+    MenuAktClick();
+}
+
+void TTB_Form1::PuLb3LoeschenClick()
+{
+    const int row = Lb1Verlauf->currentRow();
+    if (row < 0 || row >= LogListe->Count(TLogListe::Verlauf))
+        return;
+    if (!m_env.dialogs->Frage(
+            this,
+            QStringLiteral("Soll die Nachricht \"%1\" wirklich gelöscht werden?").arg(Lb1Verlauf->item(row)->text())))
+        return;
+    const TUserListeRec entry = LogListe->Get(TLogListe::Verlauf, row);
+    if (FAktUserName.PC == entry.PC && FAktUserName.UserName == entry.UserName)
+        SetAktUserName(TUserListeRec());
+    Ton(TSound::sDelete, false);
+    const QString path = LogListe->LogFilePath(entry);
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
+    QFile::remove(path);
+    LogListe->Delete(TLogListe::Verlauf, row);
+    delete Lb1Verlauf->takeItem(row);
+    const int select = ReselectRow(row, Lb1Verlauf->count());
+    if (select < Lb1Verlauf->count())
+        Lb1Verlauf->setCurrentRow(select);
+    Lb1Eingang->setFocus();
+    Lb1Verlauf->setFocus();
+}
+
+void TTB_Form1::PuEditLogLeerenClick()
+{
+    if (FAktUserName.Text.isEmpty())
+        return;
+    if (!m_env.dialogs->Frage(
+            this, QStringLiteral("Soll das Log mit \"%1\" wirklich geleert werden?").arg(FAktUserName.Name)))
+        return;
+    FAktUserName.Text.clear();
+    Re1Log->clear();
+    const int slot = UserListe->FindIndex(FAktUserName.PC);
+    if (slot >= 0) {
+        TUserListeRec online = UserListe->Get(slot);
+        online.Text.clear();
+        UserListe->Put(slot, online);
+    }
+    LogListe->DeleteLogText(FAktUserName);
+}
+
+void TTB_Form1::PuEditPopup(QWidget* control, const QPoint& pos)
+{
+    m_editPopupFor = control;
+    control->setFocus();
+    const int tag = control->property("Tag").toInt();
+    QString selected;
+    QString all;
+    if (auto* e = qobject_cast<QLineEdit*>(control)) {
+        selected = e->selectedText();
+        all = e->text();
+    } else if (auto* m = qobject_cast<QPlainTextEdit*>(control)) {
+        selected = m->textCursor().selectedText();
+        all = m->toPlainText();
+    } else if (auto* r = qobject_cast<QTextEdit*>(control)) {
+        selected = r->textCursor().selectedText();
+        all = r->toPlainText();
+    }
+    PuEditTextLoeschen->setVisible(tag == 2);
+    PuEditTextLoeschen->setEnabled(!Memo1Text->toPlainText().isEmpty());
+    PuEditEinfuegen->setVisible(tag == 2);
+    const QMimeData* clip = QApplication::clipboard()->mimeData();
+    PuEditEinfuegen->setEnabled(clip && clip->hasText() && !Memo1Text->isReadOnly());
+    PuEditKopieren->setEnabled(!selected.isEmpty());
+    PuEditAllesMarkieren->setEnabled(!all.isEmpty());
+    PuEditLogLeeren->setVisible(tag == 3);
+    PuEditLogLeeren->setEnabled(!FAktUserName.Text.isEmpty());
+    PuEditLogVorlesen->setVisible(tag == 3);
+    // No voice is attached yet, so there is nothing to read the log with.
+    PuEditLogVorlesen->setEnabled(false);
+    PuEdit->exec(control->mapToGlobal(pos));
+}
+
+void TTB_Form1::SetActiveControl()
+{
+    QWidget* target = MerkActiveControl;
+    if (target && target->isVisible() && target->isEnabled() && target->focusPolicy() != Qt::NoFocus) {
+        // Clearing first moves the focus even when the remembered control already had it.
+        if (QWidget* f = QApplication::focusWidget())
+            f->clearFocus();
+        target->setFocus();
+    }
+}
+
+void TTB_Form1::Beep()
+{
+    m_env.sound->Beep();
+}

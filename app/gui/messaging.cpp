@@ -1,0 +1,207 @@
+// The main window's side of the network: presence merged into the online list, messages received and
+// sent, remote commands and the hibernation command.
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "common/clock.h"
+#include "common/fields.h"
+#include "data/logliste.h"
+#include "data/pcliste.h"
+#include "data/userliste.h"
+#include "net/commands.h"
+#include "net/endpoints.h"
+#include "net/protocol.h"
+#include "net/textreceiver.h"
+#include "net/textsender.h"
+#include "shell/settings.h"
+#include "speech/output.h"
+
+#include <QAction>
+#include <QHostInfo>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTextEdit>
+#include <QTimer>
+
+void TTB_Form1::ConnectNetwork()
+{
+    m_endpoints->disconnect(this);
+    connect(m_endpoints.get(), &UdpEndpoints::presenceReceived, this, &TTB_Form1::UdpS1ListeUDPRead);
+
+    m_receiver = std::make_unique<TTextReceiver>(*m_endpoints, *LogListe, m_env.computerName, *m_env.clock);
+    m_receiver->setStandBy([this] { return StandByS; });
+    connect(m_receiver.get(), &TTextReceiver::messageReceived, this, &TTB_Form1::UdpS1TextReceived);
+
+    if (!m_sender) {
+        m_sender =
+            std::make_unique<TTextSender>(*m_endpoints, *LogListe, m_env.winUserName, m_env.computerName, *m_env.clock);
+        m_sender->setDisplayName([this] { return m_settings->Einstellungen.Name; });
+        m_sender->setAddressLookup([this](const QString& pc) { return PresenceAddress(pc); });
+        m_sender->setStandBy([this] { return StandByS; });
+        m_sender->setClosing([this] { return IsClosing; });
+        connect(m_sender.get(), &TTextSender::sendFinished, this, &TTB_Form1::SendFinished);
+    }
+
+    TCommandActions actions;
+    actions.quit = [this] { QTimer::singleShot(0, this, &TTB_Form1::ProgramClose); };
+    actions.setAutostart =
+        m_env.setAutostart ? [f = m_env.setAutostart](bool on) { f(on); } : std::function<void(bool)>();
+    actions.reloadUsers = [this] { PCListe->LoadUser(); };
+    if (m_env.hibernate)
+        actions.hibernate = m_env.hibernate;
+    actions.inTray = [this] { return m_trayShown; };
+    m_commands = std::make_unique<TCommandHandler>(std::move(actions));
+    m_commands->setStandBy([this] { return StandByS; });
+    connect(m_endpoints.get(), &UdpEndpoints::commandReceived, m_commands.get(),
+            [this](const QByteArray& payload) { m_commands->UdpS1BefehlUDPRead(payload); });
+}
+
+bool TTB_Form1::isSending() const
+{
+    return m_sender && m_sender->isSending();
+}
+
+QHostAddress TTB_Form1::PresenceAddress(const QString& pc) const
+{
+    return m_presenceAddress.value(pc);
+}
+
+// --- Presence -------------------------------------------------------------------------------------
+
+void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress& peer)
+{
+    if (StandByS || IsClosing)
+        return;
+    const std::optional<QString> text = Protocol::decodeDatagram(payload);
+    if (!text)
+        return;
+    const QString pc = GetFeld(*text, 4);
+    if (!pc.isEmpty() && !peer.isNull())
+        m_presenceAddress.insert(pc, peer);
+
+    const int row = Lb1Liste->currentRow();
+    const QString gewaehlt = row >= 0 ? Lb1Liste->item(row)->data(Qt::UserRole).toString() : QString();
+    UserListe->Add(*text);
+    if (!UserListe->ChangeS)
+        return;
+    const int bit = UserListe->TakeSoundBit();
+    if (pc == m_env.computerName && (bit == 1 || bit == 4 || bit == 8))
+        Onlinezeit = m_env.clock->now().time();
+    ResetLb1Liste(gewaehlt);
+    if (SoundS) {
+        static const TSound sounds[] = {TSound::sOnline, TSound::sOffline, TSound::sAway, TSound::sBusy};
+        for (int i = 0; i < 4; ++i) {
+            if (bit == 1 << i)
+                Ton(sounds[i], false);
+        }
+    }
+    Memo1Text->setReadOnly(UserListe->FindIndex(FAktUserName.PC) < 0);
+}
+
+// --- Receiving --------------------------------------------------------------------------------------
+
+void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText)
+{
+    Ton(TSound::sIncoming, false);
+    const bool warImTray = m_trayShown;
+    ResetEingangVerlauf(1);
+    ResetEingangVerlauf(2);
+    const TEinstellungen& e = m_settings->Einstellungen;
+    if (e.NachrichtLesenS && !IsBusy())
+        m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(name, msgText), true);
+    if (m_trayShown) {
+        if (e.FensterWiederherstellenS && !IsBusy())
+            FensterMinimierenWiederherstellen(false);
+        else if (!IsBusy())
+            Cti->showMessage(QStringLiteral("Nachricht von %1").arg(name), msgText, QSystemTrayIcon::Information,
+                             15000);
+    }
+    const bool gleicherPartner = FAktUserName.PC == partner.PC && FAktUserName.UserName == partner.UserName;
+    if (gleicherPartner || FAktUserName.PC.isEmpty() || warImTray) {
+        SetAktUserName(partner);
+        Re1Log->moveCursor(QTextCursor::Start);
+        Re1Log->setFocus();
+    } else {
+        MenuAktClick();
+    }
+}
+
+// --- Sending ----------------------------------------------------------------------------------------
+
+void TTB_Form1::Btn1SendenClick()
+{
+    if (m_sender->isSending()) {
+        Beep();
+        return;
+    }
+    if (StandByS || IsClosing)
+        return;
+    if (!m_sender->send(FAktUserName, Memo1Text->toPlainText())) {
+        Beep();
+        return;
+    }
+    if (!m_sender->isSending())
+        return;
+    IsSending = true;
+    Btn1Senden->setEnabled(false);
+    MenuAktSenden->setEnabled(false);
+}
+
+void TTB_Form1::SendFinished(bool ok, const TUserListeRec& recipient, const QString& text)
+{
+    if (ok) {
+        Ton(TSound::sOutgoing, false);
+        const bool eigenerS = recipient.PC == m_env.computerName;
+        if (eigenerS) {
+            const TEinstellungen& e = m_settings->Einstellungen;
+            Ton(TSound::sIncoming, false);
+            if (e.NachrichtLesenS && !IsBusy())
+                m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(recipient.Name, text), true);
+            if (m_trayShown && !IsBusy())
+                Cti->showMessage(QStringLiteral("Nachricht von %1").arg(recipient.Name), text,
+                                 QSystemTrayIcon::Information, 15000);
+        }
+        SetAktUserName(recipient);
+        ResetEingangVerlauf(1);
+        ResetEingangVerlauf(2);
+        Memo1Text->clear();
+        Re1Log->setFocus();
+        if (!eigenerS && m_settings->Einstellungen.FensterNachSendenMinimierenS)
+            Timer1Minimieren->start(1000);
+    } else {
+        m_env.dialogs->Info(isVisible() ? this : nullptr, QStringLiteral("Der Text konnte nicht gesendet werden!"));
+    }
+    IsSending = false;
+    UpdateSendControls();
+}
+
+// --- Hibernating another PC -------------------------------------------------------------------------
+
+void TTB_Form1::PuLb1RuhezustandClick()
+{
+    const int row = Lb1Liste->currentRow();
+    if (!RuhezustandS || row < 0)
+        return;
+    const TUserListeRec user = UserListe->FindUser(Lb1Liste->item(row)->data(Qt::UserRole).toString());
+    if (user.PC.isEmpty())
+        return;
+    const QByteArray datagram = Protocol::buildCommand(Protocol::CmdRuhezustand);
+    auto confirm = [this, name = user.Name](bool sentS) {
+        if (sentS)
+            m_env.dialogs->Info(this, QStringLiteral("\"%1\" wird in den Ruhezustand versetzt!").arg(name));
+    };
+    const QHostAddress known = PresenceAddress(user.PC);
+    if (!known.isNull()) {
+        confirm(m_endpoints->sendCommand(known, datagram));
+        return;
+    }
+    QHostInfo::lookupHost(user.PC, this, [this, datagram, confirm](const QHostInfo& info) {
+        for (const QHostAddress& a : info.addresses()) {
+            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+                confirm(m_endpoints->sendCommand(a, datagram));
+                return;
+            }
+        }
+    });
+}

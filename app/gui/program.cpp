@@ -1,0 +1,91 @@
+#include "app/gui/program.h"
+
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "app/instance.h"
+#include "app/params.h"
+#include "app/paths.h"
+#include "app/requests.h"
+#include "common/clock.h"
+#include "shell/lastinput.h"
+#include "shell/power.h"
+#include "shell/session.h"
+#include "shell/settingsstore.h"
+#include "speech/output.h"
+
+#include <QApplication>
+
+void ChooseHeadlessPlatformIfNoDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+namespace {
+
+// No sound files are attached yet, but the error beep is the system's own.
+class SystemBeepSound : public SilentSound
+{
+public:
+    void Beep() override { QApplication::beep(); }
+};
+
+} // namespace
+
+int RunProgram(const TProgramHooks& hooks)
+{
+    QApplication* app = qApp;
+    app->setApplicationName(QStringLiteral("Tobrik"));
+    app->setQuitOnLastWindowClosed(false); // the window hides in the tray
+
+    TInstanceGuard guard;
+    if (!guard.tryAcquire()) {
+        HandOverToRunningInstance(guard, RequestFilePath());
+        return 0;
+    }
+
+    QStringList arguments = app->arguments();
+    arguments.removeFirst();
+
+    SilentSpeech speech;
+    SystemBeepSound sound;
+    MessageBoxDialogs messageBoxes;
+    QSettingsStore settingsStore;
+    LogindPowerEvents power;
+    X11LastInput lastInput(SystemClock::instance());
+
+    TMainWindowEnv env;
+    env.clock = &SystemClock::instance();
+    env.speech = &speech;
+    env.sound = &sound;
+    env.dialogs = hooks.dialogs ? hooks.dialogs : &messageBoxes;
+    env.power = &power;
+    env.settingsStore = &settingsStore;
+    env.logFolderPath = LogFolderPath();
+    env.userFilePath = UserFilePath();
+    env.winUserName = WinUserName();
+    env.computerName = ComputerName();
+    env.arguments = arguments;
+    env.lastInput = &lastInput;
+
+    TTB_Form1 window(env);
+    window.SetSilent(SilentArgumentGiven(arguments));
+    window.RegistryLadenSpeichern(true);
+    QObject::connect(&window, &TTB_Form1::programEnded, app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    TWatchRegistrySettings watcher(RequestFilePath());
+    QObject::connect(&watcher, &TWatchRegistrySettings::setFocusRequested, &window, &TTB_Form1::ProgramSetFocus);
+    QObject::connect(&watcher, &TWatchRegistrySettings::closeRequested, &window, &TTB_Form1::ProgramClose);
+
+    SessionEndWatcher session;
+    QObject::connect(&session, &SessionEndWatcher::sessionEnding, &window, &TTB_Form1::EndSession);
+    QObject::connect(app, &QGuiApplication::commitDataRequest, &window, [&window] { window.EndSession(); });
+
+    if (hooks.windowReady)
+        hooks.windowReady(window);
+
+    const int rc = app->exec();
+    watcher.stop();
+    return rc;
+}

@@ -1,0 +1,84 @@
+// A main window on loopback with test doubles for every service, for the window tests.
+#pragma once
+
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "common/clock.h"
+#include "common/fields.h"
+#include "loopbackports.h"
+#include "net/endpoints.h"
+#include "shell/power.h"
+#include "shell/settingsstore.h"
+#include "speech/output.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    ManualClock clock;
+    RecordingSpeech speech;
+    RecordingSound sound;
+    ScriptedDialogs dialogs;
+    FakePowerEvents power;
+    MemorySettingsStore store;
+    UdpPorts ports;
+    std::unique_ptr<TTB_Form1> window;
+    std::unique_ptr<QSignalSpy> presence;
+    std::unique_ptr<QSignalSpy> ended;
+    QStringList openedFolders;
+    int hibernations = 0;
+
+    explicit Fixture(const QStringList& arguments = {})
+    {
+        ports = freeLoopbackPorts();
+        TMainWindowEnv env;
+        env.clock = &clock;
+        env.speech = &speech;
+        env.sound = &sound;
+        env.dialogs = &dialogs;
+        env.power = &power;
+        env.settingsStore = &store;
+        env.logFolderPath = dir.path() + "/logs/";
+        env.userFilePath = dir.path() + "/User.txt";
+        env.winUserName = "amaier";
+        env.computerName = "R12-PC";
+        env.arguments = arguments;
+        env.broadcastAddresses = [] { return QList<QByteArray>{"127.0.0.1"}; };
+        env.ports = &ports;
+        env.openFolder = [this](const QString& folder) {
+            openedFolders.append(folder);
+            return true;
+        };
+        env.hibernate = [this] {
+            ++hibernations;
+            return true;
+        };
+        window = std::make_unique<TTB_Form1>(env);
+        presence = std::make_unique<QSignalSpy>(&window->endpoints(), &UdpEndpoints::presenceReceived);
+        ended = std::make_unique<QSignalSpy>(window.get(), &TTB_Form1::programEnded);
+    }
+
+    void start()
+    {
+        window->SetSilent(false);
+        window->RegistryLadenSpeichern(true);
+        QTRY_VERIFY(window->startSequenceRan());
+    }
+
+    // Presence datagrams heard so far whose online field (6) has the given value.
+    int heard(const char* online)
+    {
+        int n = 0;
+        for (const QList<QVariant>& args : *presence)
+            n += GetFeld(QString::fromUtf8(args.at(0).toByteArray()), 6) == QLatin1String(online);
+        return n;
+    }
+};
+
+} // namespace

@@ -1,0 +1,172 @@
+// The real program, driven by a scripted user for the end-to-end tests and the demonstration: it runs the
+// same window and services as tobrik, reads commands line by line from the file named by
+// TOBRIK_DRIVER_INPUT, acts through keyboard events as a user would, and reports on stdout.
+//
+//   online                 the online list's rows          -> "online N", "row I TEXT"..., "end"
+//   inbox | history        the inbox's or history's rows   -> same shape
+//   open-online PC         select PC's row, press Enter    -> "opened PC"
+//   focus NAME             give the control NAME the focus
+//   type TEXT              type TEXT into the focused control
+//   key SEQUENCE           press a key, e.g. Return, Ctrl+G, Shift+Return
+//   state                  -> "state partner=PC focus=NAME sending=0|1 readonly=0|1 memo=TEXT"
+//   wait-idle              waits until no send is in progress -> "idle"
+//   stats                  -> "redraws N"
+//   quit                   the program's close request
+// Dialogs are answered Yes / OK and printed as "question TEXT" or "dialog TEXT".
+#include "app/gui/dialogs.h"
+#include "app/gui/mainwindow.h"
+#include "app/gui/program.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeySequence>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+void say(const QString& line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+class PrintingDialogs : public IDialogs
+{
+public:
+    bool Frage(QWidget*, const QString& text) override
+    {
+        say(QStringLiteral("question ") + text);
+        return true;
+    }
+    void Info(QWidget*, const QString& text) override { say(QStringLiteral("dialog ") + text); }
+};
+
+class Driver : public QObject
+{
+public:
+    Driver(TTB_Form1& window, const QString& inputPath)
+        : m_window(window)
+        , m_input(inputPath)
+    {
+        connect(&m_poll, &QTimer::timeout, this, &Driver::poll);
+        m_poll.start(20);
+    }
+
+private:
+    void poll()
+    {
+        if (!m_input.isOpen() && !m_input.open(QIODevice::ReadOnly))
+            return;
+        m_buffer += m_input.readAll();
+        int nl;
+        while ((nl = m_buffer.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(m_buffer.left(nl)).trimmed();
+            m_buffer.remove(0, nl + 1);
+            if (!line.isEmpty())
+                run(line);
+        }
+    }
+
+    template <typename T>
+    T* find(const char* name)
+    {
+        return m_window.findChild<T*>(QString::fromLatin1(name));
+    }
+
+    void rows(const char* list, const char* label)
+    {
+        QListWidget* l = find<QListWidget>(list);
+        say(QStringLiteral("%1 %2").arg(QLatin1String(label)).arg(l->count()));
+        for (int i = 0; i < l->count(); ++i)
+            say(QStringLiteral("row %1 %2").arg(i).arg(l->item(i)->text()));
+        say(QStringLiteral("end"));
+    }
+
+    void run(const QString& line)
+    {
+        const QString cmd = line.section(u' ', 0, 0);
+        const QString arg = line.section(u' ', 1);
+        if (cmd == QLatin1String("online")) {
+            rows("Lb1Liste", "online");
+        } else if (cmd == QLatin1String("inbox")) {
+            rows("Lb1Eingang", "inbox");
+        } else if (cmd == QLatin1String("history")) {
+            rows("Lb1Verlauf", "history");
+        } else if (cmd == QLatin1String("open-online")) {
+            QListWidget* l = find<QListWidget>("Lb1Liste");
+            for (int i = 0; i < l->count(); ++i) {
+                if (l->item(i)->data(Qt::UserRole).toString() == arg)
+                    l->setCurrentRow(i);
+            }
+            l->setFocus();
+            QTest::keyClick(l, Qt::Key_Return);
+            say(QStringLiteral("opened ") + m_window.aktUserName().PC);
+        } else if (cmd == QLatin1String("focus")) {
+            if (QWidget* w = m_window.findChild<QWidget*>(arg))
+                w->setFocus();
+        } else if (cmd == QLatin1String("type")) {
+            // Key by key to whatever has the focus, as typing moves from the log into the message field.
+            for (const QChar c : arg)
+                QTest::keyClicks(QApplication::focusWidget(), QString(c));
+        } else if (cmd == QLatin1String("key")) {
+            const QKeyCombination k = QKeySequence::fromString(arg)[0];
+            QTest::keyClick(QApplication::focusWidget(), k.key(), k.keyboardModifiers());
+        } else if (cmd == QLatin1String("state")) {
+            QWidget* focus = QApplication::focusWidget();
+            auto* memo = find<QPlainTextEdit>("Memo1Text");
+            say(QStringLiteral("state partner=%1 focus=%2 sending=%3 readonly=%4 memo=%5")
+                    .arg(m_window.aktUserName().PC, focus ? focus->objectName() : QString())
+                    .arg(int(m_window.isSending()))
+                    .arg(int(memo->isReadOnly()))
+                    .arg(memo->toPlainText()));
+        } else if (cmd == QLatin1String("wait-idle")) {
+            waitIdle();
+        } else if (cmd == QLatin1String("stats")) {
+            say(QStringLiteral("redraws %1").arg(m_window.onlineListRedraws()));
+        } else if (cmd == QLatin1String("quit")) {
+            m_window.ProgramClose();
+        } else {
+            say(QStringLiteral("unknown ") + line);
+        }
+    }
+
+    void waitIdle()
+    {
+        if (m_window.isSending()) {
+            QTimer::singleShot(10, this, [this] { waitIdle(); });
+            return;
+        }
+        say(QStringLiteral("idle"));
+    }
+
+    TTB_Form1& m_window;
+    QFile m_input;
+    QByteArray m_buffer;
+    QTimer m_poll;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ChooseHeadlessPlatformIfNoDisplay();
+    QApplication app(argc, argv);
+    PrintingDialogs dialogs;
+    const QString input = qEnvironmentVariable("TOBRIK_DRIVER_INPUT");
+    std::unique_ptr<Driver> driver;
+    TProgramHooks hooks;
+    hooks.dialogs = &dialogs;
+    hooks.windowReady = [&](TTB_Form1& window) {
+        if (!input.isEmpty())
+            driver = std::make_unique<Driver>(window, input);
+        say(QStringLiteral("ready"));
+    };
+    const int rc = RunProgram(hooks);
+    driver.reset();
+    return rc;
+}
