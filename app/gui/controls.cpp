@@ -1,13 +1,11 @@
-// Controls, menus and captions of the main window. The layout here is plain; sizes computed from the
-// display font come with the window's layout code.
+// Controls, menus and captions of the main window. Positions and sizes are computed from the display
+// font (SchalterEinrichten), so nothing here uses a layout manager.
 #include "app/gui/mainwindow.h"
 #include "speech/output.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -56,6 +54,8 @@ void TTB_Form1::CreateControls()
     Lb1Liste = named(new QListWidget(central), "Lb1Liste", QStringLiteral("Online"));
     Lb1Eingang = named(new QListWidget(central), "Lb1Eingang", QStringLiteral("Nachrichteneingang"));
     Lb1Verlauf = named(new QListWidget(central), "Lb1Verlauf", QStringLiteral("Nachrichtenverlauf"));
+    central->setObjectName(QStringLiteral("ClientArea"));
+    central->setAutoFillBackground(true);
     Le1Name = named(new QLineEdit(central), "Le1Name", QStringLiteral("Empfänger"));
     Le1Name->setReadOnly(true);
     Memo1Text = named(new QPlainTextEdit(central), "Memo1Text", QStringLiteral("Text"));
@@ -79,26 +79,6 @@ void TTB_Form1::CreateControls()
     Btn1Optionen = named(new QPushButton(central), "Btn1Optionen");
     Btn1Minimieren = named(new QPushButton(central), "Btn1Minimieren");
     Btn1Beenden = named(new QPushButton(central), "Btn1Beenden");
-
-    auto* grid = new QGridLayout(central);
-    grid->addWidget(Lbl1Liste, 0, 0);
-    grid->addWidget(Lb1Liste, 1, 0, 3, 1);
-    grid->addWidget(Lbl1Eingang, 4, 0);
-    grid->addWidget(Lb1Eingang, 5, 0);
-    grid->addWidget(Lbl1Verlauf, 6, 0);
-    grid->addWidget(Lb1Verlauf, 7, 0);
-    grid->addWidget(Lbl1Name, 0, 1);
-    grid->addWidget(Le1Name, 0, 2, 1, 2);
-    grid->addWidget(Lbl1Text, 1, 1);
-    grid->addWidget(Memo1Text, 1, 2, 1, 2);
-    grid->addWidget(Lbl1Log, 2, 1);
-    grid->addWidget(Re1Log, 2, 2, 5, 2);
-    grid->addWidget(Btn1Gelesen, 7, 2);
-    grid->addWidget(Btn1Senden, 7, 3);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {Btn1Status, Btn1Optionen, Btn1Minimieren, Btn1Beenden})
-        buttons->addWidget(b);
-    grid->addLayout(buttons, 8, 0, 1, 4);
 
     StatusBar1 = named(new QStatusBar(this), "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);

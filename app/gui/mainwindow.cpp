@@ -15,6 +15,7 @@
 #include "net/protocol.h"
 #include "net/textreceiver.h"
 #include "net/textsender.h"
+#include "shell/gui/layout.h"
 #include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/settings.h"
@@ -34,6 +35,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTextEdit>
 #include <QTimer>
@@ -90,6 +92,7 @@ void TTB_Form1::FormCreate()
     const QSize minimum(area.isValid() ? qMin(1000, area.width()) : 1000,
                         area.isValid() ? qMin(700, area.height()) : 700);
     setMinimumSize(minimum);
+    m_designMinWidth = minimum.width();
     resize(qMax(area.isValid() ? qMin(1200, area.width()) : 1200, minimum.width()),
            qMax(area.isValid() ? qMin(900, area.height()) : 900, minimum.height()));
 
@@ -158,6 +161,8 @@ void TTB_Form1::Timer0StartTimer()
         SetAktUserName(LogListe->Get(TLogListe::Eingang, 0));
     ResetEingangVerlauf(1);
     ResetEingangVerlauf(2);
+    // Without an unread message the inbox commands start disabled, so the status bar offers none.
+    MenuAktClick();
 
     MenuStatusOnlineAbwesendBeschaeftigtClick(1);
 
@@ -181,7 +186,62 @@ void TTB_Form1::showEvent(QShowEvent* event)
 
 void TTB_Form1::FormShow()
 {
+    SchriftartZuweisen();
+    FensterEinrichten();
     IsRunning = true;
+}
+
+void TTB_Form1::SchriftartZuweisen()
+{
+    const QFont font = FontFromSpec(m_settings->GlobalFont);
+    const QColor text = ColorFromSpec(m_settings->GlobalFont.color, palette().color(QPalette::WindowText));
+    const QColor back = ColorFromSpec(m_settings->GlobalBackColor, palette().color(QPalette::Base));
+    QWidget* client = centralWidget();
+    QPalette clientPalette = client->palette();
+    clientPalette.setColor(QPalette::Window, back);
+    client->setPalette(clientPalette);
+    const QList<QWidget*> textControls = {Lbl1Liste,  Lb1Liste,    Lbl1Eingang, Lb1Eingang,  Lbl1Verlauf, Lb1Verlauf,
+                                          Lbl1Name,   Le1Name,     Lbl1Text,    Memo1Text,   Lbl1Log,     Re1Log,
+                                          StatusBar1, m_panels[0], m_panels[1], m_panels[2], m_panels[3]};
+    for (QWidget* w : textControls) {
+        w->setFont(font);
+        QPalette p = w->palette();
+        for (QPalette::ColorRole role : {QPalette::Base, QPalette::Window})
+            p.setColor(role, back);
+        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText})
+            p.setColor(role, text);
+        w->setPalette(p);
+        w->setAutoFillBackground(true);
+    }
+    // Buttons keep their own colours and take only name, size and style.
+    for (QPushButton* b : {Btn1Gelesen, Btn1Senden, Btn1Status, Btn1Optionen, Btn1Minimieren, Btn1Beenden})
+        b->setFont(font);
+    SchalterEinrichten();
+}
+
+void TTB_Form1::SchalterEinrichten()
+{
+    const LayoutInput in = LayoutInputFrom(this);
+    // Large print widens the window (within the work area) rather than cutting captions off.
+    const int rahmen = width() - centralWidget()->width();
+    const int bereit = workArea(this).isValid() ? workArea(this).width() : QWIDGETSIZE_MAX;
+    const int minW = qMin(qMax(m_designMinWidth, MinimumClientWidth(in) + rahmen), bereit);
+    if (minimumWidth() != minW)
+        setMinimumWidth(minW);
+    if (width() < minW && !isMaximized()) {
+        resize(minW, height()); // the resize lays out again
+        if (width() >= minW)
+            return;
+    }
+    ApplyLayout(this, ::SchalterEinrichten(in));
+}
+
+void TTB_Form1::FensterEinrichten()
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    move(::FensterEinrichten(screen->availableGeometry(), frameGeometry().size(), isMaximized()));
 }
 
 void TTB_Form1::changeEvent(QEvent* event)
@@ -207,6 +267,10 @@ bool TTB_Form1::eventFilter(QObject* watched, QEvent* event)
     }
     if (!Lb1Liste || m_ended)
         return QMainWindow::eventFilter(watched, event);
+    // Every size change of the visible window lays the controls out anew; minimising does not.
+    if (event->type() == QEvent::Resize && watched == centralWidget() && IsRunning && !IsClosing && isVisible() &&
+        !isMinimized())
+        SchalterEinrichten();
     switch (event->type()) {
     case QEvent::KeyPress:
         if (watched == Memo1Text)

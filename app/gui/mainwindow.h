@@ -108,6 +108,10 @@ public:
     void PuEditLogLeerenClick();
     void PuLb1RuhezustandClick();
     void SetActiveControl();
+    // The display font and background reach every control, then the layout follows.
+    void SchriftartZuweisen();
+    void SchalterEinrichten();
+    void FensterEinrichten();
 
     // Read by tests and by the pieces that later build on the window.
     bool standBy() const { return StandByS; }
@@ -201,6 +205,7 @@ private:
     QHash<QString, QHostAddress> m_presenceAddress; // where each PC's presence was last heard from
     QPointer<QWidget> MerkActiveControl;
     int m_onlineRedraws = 0;
+    int m_designMinWidth = 0;
 
     // Process flags of the lifecycle.
     bool IsClosing = false;

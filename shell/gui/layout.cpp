@@ -1,8 +1,11 @@
 #include "shell/gui/layout.h"
 
+#include "shell/settings.h"
+
 #include "common/texts.h"
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -215,12 +218,38 @@ LayoutResult SchalterEinrichten(const LayoutInput& in)
         box(captionLeftOf(r.Memo1Text, in.textLabel), r.Memo1Text.y(), in.textLabel.width(), in.textLabel.height());
     r.Lbl1Log = box(captionLeftOf(r.Re1Log, in.logLabel), r.Re1Log.y(), in.logLabel.width(), in.logLabel.height());
 
+    // A counter panel never gets narrower than its text with four digits, so large print is not cut
+    // off; the key hints take what is left.
     const int barW = r.StatusBar1.width();
-    r.panelWidths[0] = percentOf(barW, 11);
-    r.panelWidths[1] = percentOf(barW, 15);
-    r.panelWidths[2] = percentOf(barW, 13);
-    r.panelWidths[3] = barW - r.panelWidths[0] - r.panelWidths[1] - r.panelWidths[2];
+    const int percents[3] = {11, 15, 13};
+    const char* const samples[3] = {"Online: 0000", "Ungelesen: 0000", "Gelesen: 0000"};
+    int rest = barW;
+    for (int i = 0; i < 3; ++i) {
+        r.panelWidths[i] = std::max(percentOf(barW, percents[i]),
+                                    GetCaptionWidth(in.font, QString::fromLatin1(samples[i])) + 2 * Rand);
+        rest -= r.panelWidths[i];
+    }
+    r.panelWidths[3] = nonNegative(rest);
     return r;
+}
+
+int MinimumClientWidth(const LayoutInput& in)
+{
+    const int b = ButtonWidth(in.font, in.buttonCaptions);
+    // The bottom row: four buttons with their gaps.
+    const int unten = 4 * b + 5 * MinLuecke;
+    // The right of the left column holds both pair buttons: 60 % of the width less the margins.
+    const int paar = (2 * b + 3 * MinLuecke + 2 * Rand + Rand) * 100 / 60 + 3 * Rand;
+    // The left column is 40 % of the width and must show the list captions whole.
+    int beschriftung = 0;
+    for (const char* caption : {"Online", "Nachrichteneingang", "Nachrichtenverlauf"})
+        beschriftung = std::max(beschriftung, GetCaptionWidth(in.font, QString::fromUtf8(caption)));
+    const int links = beschriftung * 100 / 40 + 3 * Rand;
+    // The status bar's three counters at their narrowest, and room for the hints.
+    int zaehler = 0;
+    for (const char* sample : {"Online: 0000", "Ungelesen: 0000", "Gelesen: 0000"})
+        zaehler += GetCaptionWidth(in.font, QString::fromLatin1(sample)) + 2 * Rand;
+    return std::max({unten, paar, links, zaehler * 100 / 60});
 }
 
 LayoutInput LayoutInputFrom(const QWidget* window)
@@ -284,4 +313,23 @@ QPoint FensterEinrichten(const QRect& workArea, const QSize& windowSize, bool ma
     const int left = workArea.left() + (workArea.width() - windowSize.width()) / 2;
     const int top = workArea.top() + (workArea.height() - windowSize.height()) / 2;
     return QPoint(std::max(left, workArea.left()), std::max(top, workArea.top()));
+}
+
+QFont FontFromSpec(const TFontSpec& spec)
+{
+    QFont font(spec.name);
+    if (spec.sizePt > 0)
+        font.setPointSize(spec.sizePt);
+    font.setBold(spec.bold);
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    font.setStrikeOut(spec.strikeOut);
+    return font;
+}
+
+QColor ColorFromSpec(uint32_t color, const QColor& system)
+{
+    if ((color >> 24) == 0xFF)
+        return system;
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }

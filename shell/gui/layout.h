@@ -11,7 +11,9 @@
 #include <QString>
 #include <QStringList>
 
+class QColor;
 class QWidget;
+struct TFontSpec;
 
 // A labelled edit counts as Other: only a plain edit gets the edit margin.
 enum class ControlKind { Edit, CheckBox, Button, StatusBar, Other };
@@ -70,6 +72,10 @@ struct LayoutResult
 // width they are narrowed so that they neither overlap nor leave the window; sizes never become negative.
 LayoutResult SchalterEinrichten(const LayoutInput& in);
 
+// The narrowest client width at which, for this font, the buttons keep their full width and gaps, the
+// list captions and the status bar counters show whole.
+int MinimumClientWidth(const LayoutInput& in);
+
 // Measures the window's controls, found by objectName. The client area is the parent of Lb1Liste; a status
 // bar outside it (below, as in a main window) adds its current height. Missing controls count as empty.
 LayoutInput LayoutInputFrom(const QWidget* window);
@@ -82,3 +88,9 @@ void ApplyLayout(QWidget* window, const LayoutResult& layout);
 // Top-left corner of a window of the given outer size: the work area's corner when maximised, else centred.
 // A window larger than the work area is kept at its top or left edge so its title bar stays reachable.
 QPoint FensterEinrichten(const QRect& workArea, const QSize& windowSize, bool maximiertS);
+
+// The stored display font as a QFont (name, size in points, style).
+QFont FontFromSpec(const TFontSpec& spec);
+
+// A stored colour (0x00BBGGRR); a system colour (high byte 0xFF) gives `system`.
+QColor ColorFromSpec(uint32_t color, const QColor& system);

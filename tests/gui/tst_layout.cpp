@@ -339,10 +339,13 @@ void TestLayout::formulas()
     QCOMPARE(r.Lbl1Log.top(), r.Re1Log.top());
     QCOMPARE(r.Lbl1Name.top(), 10 + (in.nameHeight - in.nameLabel.height()) / 2);
 
-    QCOMPARE(r.panelWidths[0], int(cw / 100.0 * 11));
-    QCOMPARE(r.panelWidths[1], int(cw / 100.0 * 15));
-    QCOMPARE(r.panelWidths[2], int(cw / 100.0 * 13));
-    QCOMPARE(r.panelWidths[0] + r.panelWidths[1] + r.panelWidths[2] + r.panelWidths[3], cw);
+    // The counters take their share of the bar, but never less than their text with four digits.
+    const int percents[3] = {11, 15, 13};
+    const char* samples[3] = {"Online: 0000", "Ungelesen: 0000", "Gelesen: 0000"};
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(r.panelWidths[i],
+                 qMax(int(cw / 100.0 * percents[i]), GetCaptionWidth(in.font, QString::fromLatin1(samples[i])) + 20));
+    QCOMPARE(r.panelWidths[3], qMax(0, cw - r.panelWidths[0] - r.panelWidths[1] - r.panelWidths[2]));
 }
 
 void TestLayout::largePrintKeepsControlsApart_data()
@@ -388,6 +391,16 @@ void TestLayout::largePrintKeepsControlsApart()
         QCOMPARE(buttons.first().width(), full);
     else
         QVERIFY(buttons.first().width() < full);
+
+    // At the narrowest width the window allows for this font, nothing is narrowed or cut.
+    in.clientWidth = MinimumClientWidth(in);
+    const LayoutResult m = SchalterEinrichten(in);
+    for (const QRect& b : buttonsOf(m))
+        QCOMPARE(b.width(), full);
+    QVERIFY(m.Lbl1Eingang.width() >= GetCaptionWidth(in.font, QStringLiteral("Nachrichteneingang")));
+    QVERIFY(m.Lbl1Verlauf.width() >= GetCaptionWidth(in.font, QStringLiteral("Nachrichtenverlauf")));
+    QVERIFY(m.panelWidths[1] >= GetCaptionWidth(in.font, QStringLiteral("Ungelesen: 0000")));
+    QVERIFY(m.Btn1Senden.left() >= m.Btn1Gelesen.left() + m.Btn1Gelesen.width());
 }
 
 void TestLayout::measuresAndAppliesToAMainWindow()

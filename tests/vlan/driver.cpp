@@ -11,11 +11,15 @@
 //   state                  -> "state partner=PC focus=NAME sending=0|1 readonly=0|1 memo=TEXT"
 //   wait-idle              waits until no send is in progress -> "idle"
 //   stats                  -> "redraws N"
+//   font POINTS            the display font's size, applied as the font dialog would
+//   screenshot FILE        the window as a PNG image      -> "screenshot saved"
+//   wait MS                pause the script          -> "waited"
 //   quit                   the program's close request
 // Dialogs are answered Yes / OK and printed as "question TEXT" or "dialog TEXT".
 #include "app/gui/dialogs.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/program.h"
+#include "shell/settings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -64,7 +68,7 @@ private:
             return;
         m_buffer += m_input.readAll();
         int nl;
-        while ((nl = m_buffer.indexOf('\n')) >= 0) {
+        while (!m_waiting && (nl = m_buffer.indexOf('\n')) >= 0) {
             const QString line = QString::fromUtf8(m_buffer.left(nl)).trimmed();
             m_buffer.remove(0, nl + 1);
             if (!line.isEmpty())
@@ -128,6 +132,20 @@ private:
             waitIdle();
         } else if (cmd == QLatin1String("stats")) {
             say(QStringLiteral("redraws %1").arg(m_window.onlineListRedraws()));
+        } else if (cmd == QLatin1String("font")) {
+            m_window.settings().GlobalFont.sizePt = arg.toInt();
+            m_window.SchriftartZuweisen();
+            say(QStringLiteral("font ") + arg);
+        } else if (cmd == QLatin1String("screenshot")) {
+            say(QStringLiteral("screenshot %1")
+                    .arg(m_window.grab().save(arg) ? QStringLiteral("saved") : QStringLiteral("failed")));
+        } else if (cmd == QLatin1String("wait")) {
+            // Later commands wait too: the window system may still be resizing.
+            m_waiting = true;
+            QTimer::singleShot(arg.toInt(), this, [this] {
+                m_waiting = false;
+                say(QStringLiteral("waited"));
+            });
         } else if (cmd == QLatin1String("quit")) {
             m_window.ProgramClose();
         } else {
@@ -148,6 +166,7 @@ private:
     QFile m_input;
     QByteArray m_buffer;
     QTimer m_poll;
+    bool m_waiting = false;
 };
 
 } // namespace
