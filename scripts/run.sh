@@ -5,11 +5,10 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
-    cat <<'TXT'
-No display found. Tobrik is a desktop program that announces itself to every subnet this machine is
-attached to, so it is not started here on the machine's real network. Start it on a desktop with
-  build/tobrik
-TXT
-    exit 0
+    # Without a desktop the program shows itself in a virtual office instead: it would otherwise
+    # announce itself to every subnet this machine is attached to.
+    echo "No display found: Tobrik runs in a virtual office on network namespaces instead."
+    echo
+    exec scripts/demo.sh build
 fi
 exec build/tobrik "$@"

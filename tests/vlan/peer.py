@@ -2,7 +2,7 @@
 """A simulated colleague on the virtual LAN: announces itself, records and acknowledges datagrams,
 sends texts and commands. Standard library only. Every mode ends by itself within its time limit.
 
-  peer.py listen  [--port P]... [--seconds S] [--out FILE] [--ready FILE] [--ack]
+  peer.py listen  [--port P]... [--seconds S] [--out FILE] [--ready FILE] [--ack [--reply TEXT]]
                   [--announce BCAST [--every S]] [--stop-after N --match-field 4=PC-A]
   peer.py presence --to BCAST [--every S] [--count N] [--offline]
   peer.py send-text --to HOST --text T [--id HEX] [--wait-ms MS] [--expect-pc PC]
@@ -158,6 +158,7 @@ def listen_loop(args, out, socks, ack_sock, announce):
     deadline = time.monotonic() + clamp(args.seconds)
     next_announce = time.monotonic()
     pending_acks = []  # (due, text, address)
+    pending_replies = []  # (due, text, host): answers to received texts
     hits = 0
     while True:
         now = time.monotonic()
@@ -170,11 +171,16 @@ def listen_loop(args, out, socks, ack_sock, announce):
             ack_sock.sendto(text.encode(), addr)
             emit(out, {"t": round(time.time(), 6), "sent": text, "to": addr[0], "to_port": addr[1]})
         pending_acks = [a for a in pending_acks if a[0] > now]
+        for _due, text, host in [r for r in pending_replies if r[0] <= now]:
+            socks[PORT_TEXT].sendto(text.encode("utf-8"), (host, PORT_TEXT))
+            emit(out, {"t": round(time.time(), 6), "sent": text, "to": host, "to_port": PORT_TEXT})
+        pending_replies = [r for r in pending_replies if r[0] > now]
 
         wake = [deadline]
         if announce is not None:
             wake.append(next_announce)
         wake.extend(a[0] for a in pending_acks)
+        wake.extend(r[0] for r in pending_replies)
         ready, _, _ = select.select(list(socks.values()), [], [], max(0.0, min(wake) - now))
         for sock in ready:
             rec = receive(sock)
@@ -183,6 +189,10 @@ def listen_loop(args, out, socks, ack_sock, announce):
             if args.ack and rec["port"] == PORT_TEXT and len(f) >= 6 and f[0] == TOKEN:
                 ack = "|".join([TOKEN, "Angekommen", args.ack_pc or args.pc, f[5]])
                 pending_acks.append((time.monotonic() + args.ack_delay_ms / 1000.0, ack, (rec["src"], PORT_ACK)))
+                if args.reply:
+                    msg_id = "%08X" % (int(time.monotonic() * 1000) & 0xFFFFFFFF)
+                    reply = "|".join([TOKEN, args.user, args.name or args.user, args.pc, args.reply, msg_id])
+                    pending_replies.append((time.monotonic() + args.reply_delay_ms / 1000.0, reply, rec["src"]))
             if matches_record(rec, args.match_src, None, field_matches):
                 hits += 1
         if args.stop_after and hits >= args.stop_after:
@@ -303,6 +313,8 @@ def main():
     p.add_argument("--ack", action="store_true", help="acknowledge text datagrams (listens on 18182)")
     p.add_argument("--ack-delay-ms", type=float, default=0.0)
     p.add_argument("--ack-pc", default="", help="computer name in the acknowledgement (default --pc)")
+    p.add_argument("--reply", default="", help="answer every acknowledged text with this text")
+    p.add_argument("--reply-delay-ms", type=float, default=800.0)
     p.add_argument("--announce", help="also send presence to this broadcast address")
     p.add_argument("--every", type=float, default=3.0)
     p.add_argument("--offline-at-end", action="store_true")
