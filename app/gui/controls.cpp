@@ -1,6 +1,7 @@
 // Controls, menus and captions of the main window. Positions and sizes are computed from the display
 // font (SchalterEinrichten), so nothing here uses a layout manager.
 #include "app/gui/mainwindow.h"
+#include "shell/settings.h"
 #include "speech/output.h"
 
 #include <QAction>
@@ -344,8 +345,22 @@ void TTB_Form1::CreateTray()
     PuCtiSoundsWiedergeben->setCheckable(true);
     QAction* restore = item(PuCti, "PuCtiWiederherstellen", QString());
     connect(restore, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(false); });
+    // The update hand-over to the updater program is not built, so its item stays hidden.
     QAction* update = item(PuCti, "PuCtiUpdate", QString());
     update->setVisible(false);
+    connect(autostart, &QAction::triggered, this, [this, autostart] {
+        SetAutostartS(!AutostartS());
+        autostart->setChecked(AutostartS());
+    });
+    connect(PuCtiSoundsWiedergeben, &QAction::triggered, this, [this] {
+        m_settings->Einstellungen.SoundsWiedergebenS = !m_settings->Einstellungen.SoundsWiedergebenS;
+        PuCtiSoundsWiedergeben->setChecked(m_settings->Einstellungen.SoundsWiedergebenS);
+        RegistryLadenSpeichern(false);
+    });
+    connect(PuCti, &QMenu::aboutToShow, this, [this, autostart] {
+        autostart->setChecked(AutostartS());
+        PuCtiSoundsWiedergeben->setChecked(m_settings->Einstellungen.SoundsWiedergebenS);
+    });
     QAction* quit = item(PuCti, "PuCtiBeenden", QString());
     connect(quit, &QAction::triggered, this, &TTB_Form1::PuCtiBeendenClick);
 

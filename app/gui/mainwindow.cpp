@@ -15,6 +15,7 @@
 #include "net/protocol.h"
 #include "net/textreceiver.h"
 #include "net/textsender.h"
+#include "shell/autostart.h"
 #include "shell/gui/layout.h"
 #include "shell/lastinput.h"
 #include "shell/power.h"
@@ -155,6 +156,10 @@ void TTB_Form1::Timer0StartTimer()
     SchonGestartetS = true;
     SilentS = Param->HasParameter(QStringLiteral("/silent"));
     SetFensterTitel(false);
+    // A silent start is the installer's: it switches the autostart on.
+    if (!AutostartS() && SilentS)
+        SetAutostartS(true);
+    m_settings->Einstellungen.AutostartS = AutostartS();
 
     LogListe->LoadLogs();
     if (LogListe->Count(TLogListe::Eingang) > 0)
@@ -189,6 +194,17 @@ void TTB_Form1::FormShow()
     SchriftartZuweisen();
     FensterEinrichten();
     IsRunning = true;
+}
+
+bool TTB_Form1::AutostartS() const
+{
+    return AutostartExists(m_env.startupLinkPath);
+}
+
+void TTB_Form1::SetAutostartS(bool AutostartS)
+{
+    ProgInStartup(m_env.startupLinkPath, AutostartS, QCoreApplication::applicationFilePath());
+    m_settings->Einstellungen.AutostartS = this->AutostartS();
 }
 
 void TTB_Form1::SchriftartZuweisen()

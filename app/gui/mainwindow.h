@@ -61,7 +61,7 @@ struct TMainWindowEnv
     const UdpPorts* ports = nullptr;                       // null: the standard ports
     std::function<bool(const QString& folder)> openFolder; // null: the desktop's file manager
     std::function<bool()> hibernate;                       // null: the platform's hibernation
-    std::function<bool(bool on)> setAutostart;             // null: ignored
+    QString startupLinkPath;                               // the autostart entry; empty: no autostart
     ILastInput* lastInput = nullptr;                       // null: only the program's own input counts
 };
 
@@ -108,6 +108,9 @@ public:
     void PuEditLogLeerenClick();
     void PuLb1RuhezustandClick();
     void SetActiveControl();
+    // Whether the program starts at logon: the autostart entry exists.
+    bool AutostartS() const;
+    void SetAutostartS(bool AutostartS);
     // The display font and background reach every control, then the layout follows.
     void SchriftartZuweisen();
     void SchalterEinrichten();

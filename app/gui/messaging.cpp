@@ -45,8 +45,7 @@ void TTB_Form1::ConnectNetwork()
 
     TCommandActions actions;
     actions.quit = [this] { QTimer::singleShot(0, this, &TTB_Form1::ProgramClose); };
-    actions.setAutostart =
-        m_env.setAutostart ? [f = m_env.setAutostart](bool on) { f(on); } : std::function<void(bool)>();
+    actions.setAutostart = [this](bool on) { SetAutostartS(on); };
     actions.reloadUsers = [this] { PCListe->LoadUser(); };
     if (m_env.hibernate)
         actions.hibernate = m_env.hibernate;

@@ -68,6 +68,7 @@ int RunProgram(const TProgramHooks& hooks)
     env.computerName = ComputerName();
     env.arguments = arguments;
     env.lastInput = &lastInput;
+    env.startupLinkPath = StartupLinkPath();
 
     TTB_Form1 window(env);
     window.SetSilent(SilentArgumentGiven(arguments));

@@ -7,6 +7,7 @@
 #include "common/fields.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
+#include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/settingsstore.h"
 #include "speech/output.h"
@@ -26,6 +27,7 @@ struct Fixture
     RecordingSound sound;
     ScriptedDialogs dialogs;
     FakePowerEvents power;
+    FakeLastInput lastInput;
     MemorySettingsStore store;
     UdpPorts ports;
     std::unique_ptr<TTB_Form1> window;
@@ -51,6 +53,8 @@ struct Fixture
         env.arguments = arguments;
         env.broadcastAddresses = [] { return QList<QByteArray>{"127.0.0.1"}; };
         env.ports = &ports;
+        env.lastInput = &lastInput;
+        env.startupLinkPath = dir.path() + "/autostart/tobrik.desktop";
         env.openFolder = [this](const QString& folder) {
             openedFolders.append(folder);
             return true;
