@@ -71,6 +71,15 @@ wait_online B driver PC-A 4
 check "B lists PC-A within 4 s" test $? = 0
 check "both within 4 s of the start" awk -v a="$T0" -v b="$(vlan_now)" 'BEGIN { exit !(b - a <= 4.5) }'
 
+printf '\n== a steady LAN leaves the online list alone\n'
+sleep 1
+vlan_ask A driver stats '^redraws' 5
+R1=$(printf '%s\n' "$VLAN_REPLY" | sed -n 's/^redraws //p')
+sleep 6.5
+vlan_ask A driver stats '^redraws' 5
+R2=$(printf '%s\n' "$VLAN_REPLY" | sed -n 's/^redraws //p')
+check "no redraw of A's online list over two presence cycles without a change ($R1 -> $R2)" test "$R1" = "$R2"
+
 printf '\n== A writes to B\n'
 vlan_ask A driver "open-online PC-B" '^opened' 5
 check "A opens the conversation with PC-B from the online list" reply_has "opened PC-B"
