@@ -77,7 +77,7 @@ void ladeEinstellungen(const ISettingsStore& store, TEinstellungen& e, const TSe
     e.AbwesendMin = readInt(store, "AbwesendMin").value_or(10);
 }
 
-void ladeFont(const ISettingsStore& store, TFontSpec& font)
+void ladeFont(const ISettingsStore& store, TFontSetting& font)
 {
     const QString name = readText(store, "FontName").value_or(QString());
     font.name = name.isEmpty() ? QStringLiteral("Arial") : name;
@@ -108,7 +108,7 @@ bool TEinstellungen::operator==(const TEinstellungen& o) const
            VoiceVolume == o.VoiceVolume && AutoAbwesendS == o.AutoAbwesendS && AbwesendMin == o.AbwesendMin;
 }
 
-bool TFontSpec::operator==(const TFontSpec& o) const
+bool TFontSetting::operator==(const TFontSetting& o) const
 {
     return name == o.name && sizePt == o.sizePt && color == o.color && charSet == o.charSet && bold == o.bold &&
            italic == o.italic && underline == o.underline && strikeOut == o.strikeOut;
@@ -157,13 +157,13 @@ TSoundsArr SoundsDecodieren(const QString& text)
     return sounds;
 }
 
-uint32_t FontStyleCodieren(const TFontSpec& font)
+uint32_t FontStyleCodieren(const TFontSetting& font)
 {
     return (font.italic ? StyleItalic : 0) | (font.bold ? StyleBold : 0) | (font.underline ? StyleUnderline : 0) |
            (font.strikeOut ? StyleStrikeOut : 0);
 }
 
-void FontStyleDecodieren(TFontSpec& font, uint32_t style)
+void FontStyleDecodieren(TFontSetting& font, uint32_t style)
 {
     font.italic = style & StyleItalic;
     font.bold = style & StyleBold;
@@ -198,7 +198,7 @@ bool RegistrySpeichern(ISettingsStore& store, const TSettingsState& state)
     if (!store.writable())
         return false;
     const TEinstellungen& e = state.Einstellungen;
-    const TFontSpec& font = state.GlobalFont;
+    const TFontSetting& font = state.GlobalFont;
     store.writeInt("WindowState", state.Fenster.state);
     store.writeInt("Height", state.Fenster.height);
     store.writeInt("Width", state.Fenster.width);

@@ -53,7 +53,7 @@ constexpr uint32_t SystemWindowTextColor = 0xFF000008;
 constexpr uint32_t ColorWhite = 0xFFFFFF;
 
 // The program's one display font.
-struct TFontSpec
+struct TFontSetting
 {
     QString name = QStringLiteral("Arial");
     int32_t sizePt = 12;
@@ -64,8 +64,8 @@ struct TFontSpec
     bool underline = false;
     bool strikeOut = false;
 
-    bool operator==(const TFontSpec& o) const;
-    bool operator!=(const TFontSpec& o) const { return !(*this == o); }
+    bool operator==(const TFontSetting& o) const;
+    bool operator!=(const TFontSetting& o) const { return !(*this == o); }
 };
 
 // The main window's state (0 normal, 1 minimised, 2 maximised) and outer size in pixels.
@@ -86,7 +86,7 @@ struct TSettingsState
 {
     TEinstellungen Einstellungen;
     TWindowGeometry Fenster;
-    TFontSpec GlobalFont;
+    TFontSetting GlobalFont;
     uint32_t GlobalBackColor = ColorWhite;
     bool RuhezustandS = false;
 };
@@ -121,8 +121,8 @@ QString SoundsCodieren(const TSoundsArr& sounds);
 TSoundsArr SoundsDecodieren(const QString& text);
 
 // "FontStyle": 1 italic, 2 bold, 4 underline, 8 strike-out.
-uint32_t FontStyleCodieren(const TFontSpec& font);
-void FontStyleDecodieren(TFontSpec& font, uint32_t style);
+uint32_t FontStyleCodieren(const TFontSetting& font);
+void FontStyleDecodieren(TFontSetting& font, uint32_t style);
 
 // A stored height or width: ignored (empty) up to 100, else raised to the minimum and then cut to the
 // work area.

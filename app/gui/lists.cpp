@@ -180,7 +180,11 @@ void TTB_Form1::OpenFromList(QListWidget* list, bool byKey)
         return;
     }
     if (list == Lb1Liste) {
-        const TUserListeRec user = UserListe->FindUser(list->item(row)->data(Qt::UserRole).toString());
+        // Rows are drawn in list order; the PC alone is ambiguous when several users share one PC.
+        const QString pc = list->item(row)->data(Qt::UserRole).toString();
+        TUserListeRec user = UserListe->FindItem(row);
+        if (user.PC != pc)
+            user = UserListe->FindUser(pc);
         if (user.PC.isEmpty()) {
             Re1Log->setFocus();
             return;
@@ -200,8 +204,9 @@ bool TTB_Form1::ListEvent(QListWidget* list, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space;
-        if (enter && key->modifiers() == Qt::NoModifier && list->currentRow() >= 0 &&
-            list->currentItem()->isSelected()) {
+        // The number pad's Enter carries the keypad modifier.
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (enter && plain && list->currentRow() >= 0 && list->currentItem()->isSelected()) {
             OpenFromList(list, true);
             return true;
         }
@@ -331,7 +336,11 @@ bool TTB_Form1::Le1NameKeyPress(QKeyEvent* event)
         return false;
     }
     Ton(TSound::sTyping, false);
-    Memo1Text->insertPlainText(text);
+    // Inserted at the caret; a selection in the message field is kept, not overwritten.
+    QTextCursor cursor = Memo1Text->textCursor();
+    cursor.clearSelection();
+    cursor.insertText(text);
+    Memo1Text->setTextCursor(cursor);
     Memo1Text->setFocus();
     return true;
 }

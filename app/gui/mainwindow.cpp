@@ -209,9 +209,9 @@ void TTB_Form1::SetAutostartS(bool AutostartS)
 
 void TTB_Form1::SchriftartZuweisen()
 {
-    const QFont font = FontFromSpec(m_settings->GlobalFont);
-    const QColor text = ColorFromSpec(m_settings->GlobalFont.color, palette().color(QPalette::WindowText));
-    const QColor back = ColorFromSpec(m_settings->GlobalBackColor, palette().color(QPalette::Base));
+    const QFont font = FontFromSetting(m_settings->GlobalFont);
+    const QColor text = ColorFromSetting(m_settings->GlobalFont.color, palette().color(QPalette::WindowText));
+    const QColor back = ColorFromSetting(m_settings->GlobalBackColor, palette().color(QPalette::Base));
     QWidget* client = centralWidget();
     QPalette clientPalette = client->palette();
     clientPalette.setColor(QPalette::Window, back);

@@ -95,7 +95,6 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
                 Ton(sounds[i], false);
         }
     }
-    Memo1Text->setReadOnly(UserListe->FindIndex(FAktUserName.PC) < 0);
 }
 
 // --- Receiving --------------------------------------------------------------------------------------

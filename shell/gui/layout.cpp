@@ -315,19 +315,19 @@ QPoint FensterEinrichten(const QRect& workArea, const QSize& windowSize, bool ma
     return QPoint(std::max(left, workArea.left()), std::max(top, workArea.top()));
 }
 
-QFont FontFromSpec(const TFontSpec& spec)
+QFont FontFromSetting(const TFontSetting& stored)
 {
-    QFont font(spec.name);
-    if (spec.sizePt > 0)
-        font.setPointSize(spec.sizePt);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeOut);
+    QFont font(stored.name);
+    if (stored.sizePt > 0)
+        font.setPointSize(stored.sizePt);
+    font.setBold(stored.bold);
+    font.setItalic(stored.italic);
+    font.setUnderline(stored.underline);
+    font.setStrikeOut(stored.strikeOut);
     return font;
 }
 
-QColor ColorFromSpec(uint32_t color, const QColor& system)
+QColor ColorFromSetting(uint32_t color, const QColor& system)
 {
     if ((color >> 24) == 0xFF)
         return system;

@@ -13,7 +13,7 @@
 
 class QColor;
 class QWidget;
-struct TFontSpec;
+struct TFontSetting;
 
 // A labelled edit counts as Other: only a plain edit gets the edit margin.
 enum class ControlKind { Edit, CheckBox, Button, StatusBar, Other };
@@ -90,7 +90,7 @@ void ApplyLayout(QWidget* window, const LayoutResult& layout);
 QPoint FensterEinrichten(const QRect& workArea, const QSize& windowSize, bool maximiertS);
 
 // The stored display font as a QFont (name, size in points, style).
-QFont FontFromSpec(const TFontSpec& spec);
+QFont FontFromSetting(const TFontSetting& stored);
 
 // A stored colour (0x00BBGGRR); a system colour (high byte 0xFF) gives `system`.
-QColor ColorFromSpec(uint32_t color, const QColor& system);
+QColor ColorFromSetting(uint32_t color, const QColor& system);

@@ -34,24 +34,10 @@ if ! "$VLAN_PYTHON" -c 'import pyatspi' 2>/dev/null; then
     exit 77
 fi
 
-PASSED=0
-FAILED=0
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        printf '  ok    %s\n' "$what"
-        PASSED=$((PASSED + 1))
-    else
-        printf '  FAIL  %s\n' "$what"
-        FAILED=$((FAILED + 1))
-        return 1
-    fi
-}
 # Stops the run: a later step cannot work without this one.
 require() {
-    check "$@" && return 0
-    printf '\n%d passed, %d failed (stopped)\n' "$PASSED" "$FAILED"
+    vlan_check "$@" && return 0
+    vlan_summary stopped
     exit 1
 }
 
@@ -156,7 +142,7 @@ require "AT-SPI shows PC-B in the list \"Online\"" test $? = 0
 
 printf '\n== the accessibility tree\n'
 shown atspi --timeout 3 controls
-check "named lists, fields and buttons with their roles; menu items with their shortcuts" test $? = 0 ||
+vlan_check "named lists, fields and buttons with their roles; menu items with their shortcuts" test $? = 0 ||
     atspi dump | grep -v -e "menu item" -e "separator" | sed 's/^/        | /'
 
 printf '\n== a conversation, keyboard only\n'
@@ -169,27 +155,27 @@ if ! in_a xdotool windowfocus --sync "$WIN" >/dev/null 2>&1; then
     HOW=windowactivate
     in_a xdotool windowactivate --sync "$WIN" >/dev/null 2>&1
 fi
-check "the window has the keyboard focus (xdotool $HOW)" test "$(in_a xdotool getwindowfocus 2>/dev/null)" = "$WIN"
+vlan_check "the window has the keyboard focus (xdotool $HOW)" test "$(in_a xdotool getwindowfocus 2>/dev/null)" = "$WIN"
 key alt+o
 shown atspi focus Online
-check "Alt+O puts the focus on the list \"Online\"" test $? = 0
+vlan_check "Alt+O puts the focus on the list \"Online\"" test $? = 0
 ROW=$(atspi row Online PC-B)
-check "PC-B has a row (index ${ROW:-none})" test -n "$ROW"
+vlan_check "PC-B has a row (index ${ROW:-none})" test -n "$ROW"
 key Home
 for ((i = 0; i < ${ROW:-0}; i++)); do
     key Down
 done
 shown atspi row --selected Online PC-B
-check "the arrow keys select PC-B's row" test $? = 0
+vlan_check "the arrow keys select PC-B's row" test $? = 0
 key Return
 shown atspi text --exact Empfänger "Bernd Kurz"
-check "Enter opens the conversation: \"Empfänger\" reads Bernd Kurz" test $? = 0
+vlan_check "Enter opens the conversation: \"Empfänger\" reads Bernd Kurz" test $? = 0
 shown atspi focus Nachrichtenlog
-check "and the focus moves to \"Nachrichtenlog\"" test $? = 0
+vlan_check "and the focus moves to \"Nachrichtenlog\"" test $? = 0
 MESSAGE="Hallo Bernd, grüß dich! Wie geht's?"
 in_a xdotool type --clearmodifiers --delay 40 "$MESSAGE"
 shown atspi text --exact Text "$MESSAGE"
-check "the typed text is in the field \"Text\"" test $? = 0
+vlan_check "the typed text is in the field \"Text\"" test $? = 0
 key Return
 sent_to_b() {
     local i n
@@ -201,35 +187,34 @@ sent_to_b() {
     return 1
 }
 sent_to_b
-check "Enter sends: B's peer received the text datagram" test $? = 0
+vlan_check "Enter sends: B's peer received the text datagram" test $? = 0
 shown atspi text --exact Text ""
-check "the field \"Text\" is empty once B acknowledged" test $? = 0
+vlan_check "the field \"Text\" is empty once B acknowledged" test $? = 0
 LOG_A=$(ls "$LOGS_A"/bkurz_PC-B.log 2>/dev/null)
-check "A's log of B holds \"Nachricht an\" and the text" \
+vlan_check "A's log of B holds \"Nachricht an\" and the text" \
     sh -c "[ -n '$LOG_A' ] && grep -q 'Nachricht an' '$LOG_A' && grep -qF \"\$0\" '$LOG_A'" "$MESSAGE"
 shown atspi text Nachrichtenlog "$MESSAGE"
-check "the field \"Nachrichtenlog\" shows the sent text" test $? = 0
+vlan_check "the field \"Nachrichtenlog\" shows the sent text" test $? = 0
 
 printf '\n== B answers, Ctrl+G marks it read\n'
 ANSWER="Danke, gut!"
 shown vlan_run B timeout 10 "$VLAN_PYTHON" "$VLAN_PEER" send-text --to 10.213.1.1 --user bkurz \
     --name "Bernd Kurz" --pc PC-B --text "$ANSWER" --expect-pc PC-A
-check "A acknowledges B's message" test $? = 0
+vlan_check "A acknowledges B's message" test $? = 0
 shown atspi row Nachrichteneingang PC-B
-check "the list \"Nachrichteneingang\" has B's row" test $? = 0
-check "A's Eingang.txt names B" grep -q 'bkurz_PC-B' "$LOGS_A/Eingang.txt"
+vlan_check "the list \"Nachrichteneingang\" has B's row" test $? = 0
+vlan_check "A's Eingang.txt names B" grep -q 'bkurz_PC-B' "$LOGS_A/Eingang.txt"
 shown atspi text Nachrichtenlog "$ANSWER"
-check "the open conversation shows the answer in \"Nachrichtenlog\"" test $? = 0
+vlan_check "the open conversation shows the answer in \"Nachrichtenlog\"" test $? = 0
 key ctrl+g
 shown atspi count Nachrichteneingang 0
-check "after Ctrl+G the list \"Nachrichteneingang\" is empty" test $? = 0
+vlan_check "after Ctrl+G the list \"Nachrichteneingang\" is empty" test $? = 0
 shown atspi focus Nachrichteneingang
-check "and has the focus" test $? = 0
+vlan_check "and has the focus" test $? = 0
 shown atspi row Nachrichtenverlauf PC-B
-check "and the list \"Nachrichtenverlauf\" has B's row" test $? = 0
-check "and A's Eingang.txt no longer names B" sh -c "! grep -q 'bkurz_PC-B' '$LOGS_A/Eingang.txt'"
-check "the program still runs" kill -0 "$PID_A"
+vlan_check "and the list \"Nachrichtenverlauf\" has B's row" test $? = 0
+vlan_check "and A's Eingang.txt no longer names B" sh -c "! grep -q 'bkurz_PC-B' '$LOGS_A/Eingang.txt'"
+vlan_check "the program still runs" kill -0 "$PID_A"
 
 teardown
-printf '\n%d passed, %d failed\n' "$PASSED" "$FAILED"
-[ "$FAILED" = 0 ]
+vlan_summary

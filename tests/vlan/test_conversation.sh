@@ -21,19 +21,6 @@ for f in "$VLAN_TOBRIK" "$VLAN_DRIVER"; do
     fi
 done
 
-PASSED=0
-FAILED=0
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        printf '  ok    %s\n' "$what"
-        PASSED=$((PASSED + 1))
-    else
-        printf '  FAIL  %s\n' "$what"
-        FAILED=$((FAILED + 1))
-    fi
-}
 reply_has() { printf '%s\n' "$VLAN_REPLY" | grep -q -- "$1"; }
 # online_has HOST TAG PC: the online list of the scripted program shows PC.
 online_has() { vlan_ask "$1" "$2" online '^end$' 5 && reply_has " auf $3 (Online seit "; }
@@ -66,10 +53,10 @@ vlan_start_driver A || exit 1
 vlan_start_driver B || exit 1
 T0=$(vlan_now)
 wait_online A driver PC-B 4
-check "A lists PC-B within 4 s" test $? = 0
+vlan_check "A lists PC-B within 4 s" test $? = 0
 wait_online B driver PC-A 4
-check "B lists PC-A within 4 s" test $? = 0
-check "both within 4 s of the start" awk -v a="$T0" -v b="$(vlan_now)" 'BEGIN { exit !(b - a <= 4.5) }'
+vlan_check "B lists PC-A within 4 s" test $? = 0
+vlan_check "both within 4 s of the start" awk -v a="$T0" -v b="$(vlan_now)" 'BEGIN { exit !(b - a <= 4.5) }'
 
 printf '\n== a steady LAN leaves the online list alone\n'
 sleep 1
@@ -78,59 +65,59 @@ R1=$(printf '%s\n' "$VLAN_REPLY" | sed -n 's/^redraws //p')
 sleep 6.5
 vlan_ask A driver stats '^redraws' 5
 R2=$(printf '%s\n' "$VLAN_REPLY" | sed -n 's/^redraws //p')
-check "no redraw of A's online list over two presence cycles without a change ($R1 -> $R2)" test "$R1" = "$R2"
+vlan_check "no redraw of A's online list over two presence cycles without a change ($R1 -> $R2)" test "$R1" = "$R2"
 
 printf '\n== A writes to B\n'
 vlan_ask A driver "open-online PC-B" '^opened' 5
-check "A opens the conversation with PC-B from the online list" reply_has "opened PC-B"
+vlan_check "A opens the conversation with PC-B from the online list" reply_has "opened PC-B"
 vlan_tell A driver "type Hallo B|C, wie geht's?"
 vlan_ask A driver state '^state' 5
-check "a typed | shows as / in the message field" reply_has "memo=Hallo B/C, wie geht's?"
+vlan_check "a typed | shows as / in the message field" reply_has "memo=Hallo B/C, wie geht's?"
 vlan_tell A driver "key Return"
 vlan_ask A driver wait-idle '^idle$' 5
-check "the send ends without a failure dialog" sh -c "! grep -q '^dialog' '$(vlan_dir A)/driver.out'"
+vlan_check "the send ends without a failure dialog" sh -c "! grep -q '^dialog' '$(vlan_dir A)/driver.out'"
 vlan_ask A driver state '^state' 5
-check "the message field is empty after sending" reply_has "memo=$"
+vlan_check "the message field is empty after sending" reply_has "memo=$"
 LOG_A=$(ls "$LOGS_A"/*_PC-B.log 2>/dev/null | head -n 1)
 LOG_B=$(ls "$LOGS_B"/*_PC-A.log 2>/dev/null | head -n 1)
-check "A's log of PC-B holds the sent message" sh -c "[ -n '$LOG_A' ] && grep -q 'Nachricht an' '$LOG_A' && grep -q 'Hallo B/C' '$LOG_A'"
-check "B's log of PC-A holds the received message" sh -c "[ -n '$LOG_B' ] && grep -q 'Nachricht von' '$LOG_B' && grep -q 'Hallo B/C' '$LOG_B'"
-check "PC-A is in B's inbox file" grep -q '_PC-A' "$LOGS_B/Eingang.txt"
+vlan_check "A's log of PC-B holds the sent message" sh -c "[ -n '$LOG_A' ] && grep -q 'Nachricht an' '$LOG_A' && grep -q 'Hallo B/C' '$LOG_A'"
+vlan_check "B's log of PC-A holds the received message" sh -c "[ -n '$LOG_B' ] && grep -q 'Nachricht von' '$LOG_B' && grep -q 'Hallo B/C' '$LOG_B'"
+vlan_check "PC-A is in B's inbox file" grep -q '_PC-A' "$LOGS_B/Eingang.txt"
 vlan_ask B driver inbox '^end$' 5
-check "B's inbox list shows PC-A" reply_has "auf PC-A ("
+vlan_check "B's inbox list shows PC-A" reply_has "auf PC-A ("
 vlan_ask B driver state '^state' 5
-check "B opened the conversation with PC-A (no partner was open)" reply_has "partner=PC-A"
+vlan_check "B opened the conversation with PC-A (no partner was open)" reply_has "partner=PC-A"
 vlan_tell B driver "key Ctrl+G"
 vlan_ask B driver history '^end$' 5
-check "Ctrl+G files it into B's history" reply_has "auf PC-A ("
-check "and B's inbox file no longer names PC-A" sh -c "! grep -q '_PC-A' '$LOGS_B/Eingang.txt'"
+vlan_check "Ctrl+G files it into B's history" reply_has "auf PC-A ("
+vlan_check "and B's inbox file no longer names PC-A" sh -c "! grep -q '_PC-A' '$LOGS_B/Eingang.txt'"
 
 printf '\n== B quits\n'
 vlan_tell B driver quit
 T1=$(vlan_now)
 wait_online A driver PC-B 1 absent
-check "PC-B leaves A's list at once (within 1 s)" test $? = 0
+vlan_check "PC-B leaves A's list at once (within 1 s)" test $? = 0
 
 printf '\n== B is killed hard\n'
 vlan_start_tobrik B || exit 1
 PID_B=$VLAN_PID
 wait_online A driver PC-B 5
-check "B (restarted) is back in A's list" test $? = 0
+vlan_check "B (restarted) is back in A's list" test $? = 0
 vlan_ask A driver "open-online PC-B" '^opened' 5
 kill -KILL "$PID_B"
 T2=$(vlan_now)
 vlan_tell A driver "type Bist du noch da?"
 vlan_tell A driver "key Return"
 vlan_ask A driver wait-idle '^idle$' 6
-check "a message to the killed PC fails" grep -q '^dialog Der Text konnte nicht gesendet werden!$' "$(vlan_dir A)/driver.out"
-check "and nothing of it is logged" sh -c "! grep -q 'Bist du noch da' '$LOG_A'"
+vlan_check "a message to the killed PC fails" grep -q '^dialog Der Text konnte nicht gesendet werden!$' "$(vlan_dir A)/driver.out"
+vlan_check "and nothing of it is logged" sh -c "! grep -q 'Bist du noch da' '$LOG_A'"
 vlan_ask A driver state '^state' 5
-check "the text stays in the message field" reply_has "memo=Bist du noch da?"
+vlan_check "the text stays in the message field" reply_has "memo=Bist du noch da?"
 sleep "$(awk -v a="$T2" -v b="$(vlan_now)" 'BEGIN { d = 25 - (b - a); print (d > 0 ? d : 0) }')"
-check "PC-B is still listed 25 s after it went silent" online_has A driver PC-B
+vlan_check "PC-B is still listed 25 s after it went silent" online_has A driver PC-B
 wait_online A driver PC-B 9 absent
-check "PC-B drops out of A's list about 30 s after it went silent" test $? = 0
-check "  (not before 29 s)" awk -v a="$T2" -v b="$(vlan_now)" 'BEGIN { exit !(b - a >= 29) }'
+vlan_check "PC-B drops out of A's list about 30 s after it went silent" test $? = 0
+vlan_check "  (not before 29 s)" awk -v a="$T2" -v b="$(vlan_now)" 'BEGIN { exit !(b - a >= 29) }'
 
 printf '\n== kick\n'
 vlan_start_tobrik B || exit 1
@@ -139,9 +126,8 @@ WRAP_B=$VLAN_WRAPPER
 sleep 1
 vlan_run A timeout 5 "$VLAN_PYTHON" "$VLAN_PEER" command --to 10.213.1.2 kick
 vlan_wait_exit "$PID_B" "$WRAP_B" 3
-check "\"kick\" ends B within 3 s" test "${VLAN_EXIT_CODE:-1}" = 0
+vlan_check "\"kick\" ends B within 3 s" test "${VLAN_EXIT_CODE:-1}" = 0
 
 vlan_tell A driver quit
 vlan_down
-printf '\n%d passed, %d failed\n' "$PASSED" "$FAILED"
-[ "$FAILED" = 0 ]
+vlan_summary

@@ -17,19 +17,6 @@ if [ -z "$VLAN_TOBRIK" ] || [ ! -x "$VLAN_TOBRIK" ]; then
     exit 1
 fi
 
-PASSED=0
-FAILED=0
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        printf '  ok    %s\n' "$what"
-        PASSED=$((PASSED + 1))
-    else
-        printf '  FAIL  %s\n' "$what"
-        FAILED=$((FAILED + 1))
-    fi
-}
 
 rc=0
 vlan_init || rc=$?
@@ -50,21 +37,20 @@ OUT=$(vlan_run B timeout 10 "$VLAN_PYTHON" "$VLAN_PEER" send-text --to 10.213.1.
     --name "Bernd Kurz" --pc PC-B --text "Grüße aus B" --id 0041A3F2 --expect-pc PC-A 2>&1)
 SEND_RC=$?
 printf '        %s\n' "$OUT"
-check "B gets the acknowledgement from PC-A" test "$SEND_RC" = 0
-check "A's log for bkurz at PC-B exists" test -f "$LOG"
-check "its header names the partner" sh -c "head -n 1 '$LOG' | grep -q 'bkurz|Bernd Kurz|PC-B'"
-check "it holds the message block" grep -q "Grüße aus B" "$LOG"
-check "the partner is in A's inbox" grep -q 'bkurz_PC-B' "$INBOX"
+vlan_check "B gets the acknowledgement from PC-A" test "$SEND_RC" = 0
+vlan_check "A's log for bkurz at PC-B exists" test -f "$LOG"
+vlan_check "its header names the partner" sh -c "head -n 1 '$LOG' | grep -q 'bkurz|Bernd Kurz|PC-B'"
+vlan_check "it holds the message block" grep -q "Grüße aus B" "$LOG"
+vlan_check "the partner is in A's inbox" grep -q 'bkurz_PC-B' "$INBOX"
 
 printf '\n== junk gets no acknowledgement\n'
 vlan_run B timeout 10 "$VLAN_PYTHON" "$VLAN_PEER" send-text --to 10.213.1.1 --user bkurz --pc PC-B \
     --text "a|b" --wait-ms 800 --expect-pc PC-A >/dev/null 2>&1
-check "a text datagram with a seventh field is not acknowledged" test $? != 0
+vlan_check "a text datagram with a seventh field is not acknowledged" test $? != 0
 
 vlan_request A ProgramClose=1
 vlan_wait_exit "$PID_A" "$WRAP_A" 3
-check "A quits on request" test "${VLAN_EXIT_CODE:-1}" = 0
+vlan_check "A quits on request" test "${VLAN_EXIT_CODE:-1}" = 0
 
 vlan_down
-printf '\n%d passed, %d failed\n' "$PASSED" "$FAILED"
-[ "$FAILED" = 0 ]
+vlan_summary

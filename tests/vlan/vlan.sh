@@ -43,6 +43,27 @@ VLAN_WATCHDOG=
 
 vlan_log() { printf 'vlan: %s\n' "$*" >&2; }
 
+# vlan_check DESCRIPTION COMMAND...: runs COMMAND as one check of a test, prints ok or FAIL and
+# counts it; returns COMMAND's success. vlan_summary prints the counts and fails if any check did.
+VLAN_PASSED=0
+VLAN_FAILED=0
+vlan_check() {
+    local what=$1
+    shift
+    if "$@"; then
+        printf '  ok    %s\n' "$what"
+        VLAN_PASSED=$((VLAN_PASSED + 1))
+    else
+        printf '  FAIL  %s\n' "$what"
+        VLAN_FAILED=$((VLAN_FAILED + 1))
+        return 1
+    fi
+}
+vlan_summary() {
+    printf '\n%d passed, %d failed%s\n' "$VLAN_PASSED" "$VLAN_FAILED" "${1:+ ($1)}"
+    [ "$VLAN_FAILED" = 0 ]
+}
+
 # 0 when this machine can build the LAN, 77 (the CTest skip code) when it cannot.
 vlan_check() {
     if [ "$(id -u)" != 0 ]; then
