@@ -84,8 +84,10 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
     UserListe->Add(*text);
     if (!UserListe->ChangeS)
         return;
+    // Taking the sound keeps only the lowest bit; the own state change may hide behind another user's leaving.
+    const int32_t flag = UserListe->SoundFlag;
     const int bit = UserListe->TakeSoundBit();
-    if (pc == m_env.computerName && (bit == 1 || bit == 4 || bit == 8))
+    if (pc == m_env.computerName && (flag & (SoundBitOnline | SoundBitAway | SoundBitBusy)))
         Onlinezeit = m_env.clock->now().time();
     ResetLb1Liste(gewaehlt);
     if (SoundS) {
@@ -95,6 +97,7 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
                 Ton(sounds[i], false);
         }
     }
+    Memo1Text->setReadOnly(UserListe->FindIndex(FAktUserName.PC) < 0);
 }
 
 // --- Receiving --------------------------------------------------------------------------------------

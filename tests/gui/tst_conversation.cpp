@@ -1,0 +1,1095 @@
+// The main window's lists and conversation from the user's side: opening partners, the message field,
+// unread navigation, marking as read, deleting, sending and the status bar's key hints. Presence comes as
+// datagrams on loopback, stored conversations through the window's log store.
+#include "windowfixture.h"
+
+#include "common/types.h"
+#include "data/logliste.h"
+#include "data/pcliste.h"
+#include "data/userliste.h"
+#include "shell/settings.h"
+#include "testenv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QUdpSocket>
+#include <QWindow>
+#include <algorithm>
+
+namespace {
+
+const QString OwnPC = QStringLiteral("R12-PC");
+
+// The controls a user works with, found by their names.
+struct Ui
+{
+    explicit Ui(QWidget* w)
+    {
+        liste = w->findChild<QListWidget*>("Lb1Liste");
+        eingang = w->findChild<QListWidget*>("Lb1Eingang");
+        verlauf = w->findChild<QListWidget*>("Lb1Verlauf");
+        name = w->findChild<QLineEdit*>("Le1Name");
+        text = w->findChild<QPlainTextEdit*>("Memo1Text");
+        log = w->findChild<QTextEdit*>("Re1Log");
+        gelesen = w->findChild<QPushButton*>("Btn1Gelesen");
+        senden = w->findChild<QPushButton*>("Btn1Senden");
+        naechste = w->findChild<QAction*>("MenuAktNachrichtNaechste");
+        vorherige = w->findChild<QAction*>("MenuAktNachrichtVorherige");
+        aktSenden = w->findChild<QAction*>("MenuAktSenden");
+        puLb2Gelesen = w->findChild<QAction*>("PuLb2Gelesen");
+        if (auto* bar = w->findChild<QStatusBar*>("StatusBar1")) {
+            const QList<QLabel*> panels = bar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+            panel3 = panels.size() == 4 ? panels.at(3) : nullptr;
+        }
+    }
+    bool complete() const
+    {
+        return liste && eingang && verlauf && name && text && log && gelesen && senden && naechste && vorherige &&
+               aktSenden && puLb2Gelesen && panel3;
+    }
+
+    QListWidget* liste = nullptr;
+    QListWidget* eingang = nullptr;
+    QListWidget* verlauf = nullptr;
+    QLineEdit* name = nullptr;
+    QPlainTextEdit* text = nullptr;
+    QTextEdit* log = nullptr;
+    QPushButton* gelesen = nullptr;
+    QPushButton* senden = nullptr;
+    QAction* naechste = nullptr;
+    QAction* vorherige = nullptr;
+    QAction* aktSenden = nullptr;
+    QAction* puLb2Gelesen = nullptr;
+    QLabel* panel3 = nullptr;
+};
+
+// Starts the window, makes it the active one and waits until it has heard its own presence.
+bool startActive(Fixture& f)
+{
+    f.start();
+    f.window->activateWindow();
+    return QTest::qWaitForWindowActive(f.window.get()) &&
+           QTest::qWaitFor([&f] { return f.window->userListe().FindIndex(OwnPC) >= 0; }, 5000);
+}
+
+struct Presence
+{
+    QString userName;
+    QString name;
+    QString pc;
+    int statusNr = 0;
+    bool online = true;
+    int usersOnline = 1;
+};
+
+// One presence datagram as another PC sends it; true once the window has handled it.
+bool hear(Fixture& f, const Presence& p, const QHostAddress& from = QHostAddress(QHostAddress::LocalHost))
+{
+    const QByteArray datagram =
+        QStringLiteral("TB1|%1|%2|%3|%4|%5|08:15:00|1|%6")
+            .arg(p.userName, p.name, p.pc, QString::number(p.statusNr),
+                 p.online ? QStringLiteral("1") : QStringLiteral("0"), QString::number(p.usersOnline))
+            .toUtf8();
+    const auto copies = [&f, &datagram] {
+        return std::count_if(f.presence->begin(), f.presence->end(),
+                             [&datagram](const QList<QVariant>& args) { return args.at(0).toByteArray() == datagram; });
+    };
+    const auto before = copies();
+    QUdpSocket socket;
+    if (!socket.bind(from, 0) || socket.writeDatagram(datagram, QHostAddress::LocalHost, f.ports.Liste) < 0)
+        return false;
+    return QTest::qWaitFor([&] { return copies() > before; }, 5000);
+}
+
+const Presence Bernd{"bkurz", "Bernd Kurz", "B07-PC"};
+
+TUserListeRec partner(const QString& userName, const QString& name, const QString& pc, int minute)
+{
+    TUserListeRec rec;
+    rec.UserName = userName;
+    rec.Name = name;
+    rec.PC = pc;
+    rec.Zeit = QDateTime(QDate(2026, 12, 9), QTime(10, minute));
+    rec.Text = QStringLiteral("Nachricht von %1 (09.12.2026 10:%2:00):\rHallo von %1\r")
+                   .arg(name)
+                   .arg(minute, 2, 10, QLatin1Char('0'));
+    return rec;
+}
+
+// Files a conversation into the inbox or the history and redraws both lists, as a received or read
+// message would.
+void store(Fixture& f, bool inbox, const TUserListeRec& rec)
+{
+    f.window->logListe().Add(inbox, rec);
+    f.window->ResetEingangVerlauf(TLogListe::Eingang);
+    f.window->ResetEingangVerlauf(TLogListe::Verlauf);
+}
+
+// Three unread partners; the inbox shows them newest first: Carla, Dora, Emil.
+void storeThreeUnread(Fixture& f)
+{
+    store(f, true, partner("cx", "Carla", "C01-PC", 30));
+    store(f, true, partner("dx", "Dora", "D01-PC", 20));
+    store(f, true, partner("ex", "Emil", "E01-PC", 10));
+}
+
+int rowOf(QListWidget* list, const QString& pc)
+{
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().contains(QStringLiteral(" auf ") + pc + u' '))
+            return i;
+    }
+    return -1;
+}
+
+int countSound(const Fixture& f, TSound sound)
+{
+    return int(std::count(f.sound.played.begin(), f.sound.played.end(), sound));
+}
+
+// Mouse input through the window, as the platform delivers it: the second press of a double click
+// arrives as a double-click event.
+void click(QWidget* w, const QPoint& at, bool twice)
+{
+    QWindow* window = w->window()->windowHandle();
+    const QPoint p = w->mapTo(w->window(), at);
+    if (twice)
+        QTest::mouseDClick(window, Qt::LeftButton, {}, p);
+    else
+        QTest::mouseClick(window, Qt::LeftButton, {}, p);
+}
+
+QWidget* focused()
+{
+    return QApplication::focusWidget();
+}
+
+// The presence cycle's sound timer ends the quiet period after start about three seconds later.
+void waitQuietPeriod()
+{
+    QTest::qWait(3200);
+}
+
+} // namespace
+
+class TestConversation : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { requirePrivateHome(); }
+    void startWithEmptyInboxOffersNoConversationCommands();
+    void openFromOnlineList_data();
+    void openFromOnlineList();
+    void withoutSelectedRowNothingOpens_data();
+    void withoutSelectedRowNothingOpens();
+    void eachUserOfOnePcOpensOwnConversation();
+    void openFromInboxShowsStoredConversation();
+    void barBecomesSlashKeepingSelection_data();
+    void barBecomesSlashKeepingSelection();
+    void sendControlsFollowText_data();
+    void sendControlsFollowText();
+    void enterSendsShiftEnterBreaksLine_data();
+    void enterSendsShiftEnterBreaksLine();
+    void keysInMessageField_data();
+    void keysInMessageField();
+    void typingInLogOrNameMovesIntoMessageField_data();
+    void typingInLogOrNameMovesIntoMessageField();
+    void nextAndPreviousUnread_data();
+    void nextAndPreviousUnread();
+    void markAsRead_data();
+    void markAsRead();
+    void markAsReadFromInboxPopup();
+    void deleteFromHistory_data();
+    void deleteFromHistory();
+    void clearLog_data();
+    void clearLog();
+    void closeConversation();
+    void partnerGoingOfflineMakesFieldReadOnly();
+    void unchangedPresenceLeavesOnlineListUntouched();
+    void quietPeriodSelectsOwnPc();
+    void departmentsInOnlineRows();
+    void statusBarKeyHints_data();
+    void statusBarKeyHints();
+    void sendToOwnComputer();
+    void failedSendShowsNoticeAndLogsNothing();
+    void focusCues_data();
+    void focusCues();
+};
+
+void TestConversation::startWithEmptyInboxOffersNoConversationCommands()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(!ui.gelesen->isEnabled());
+    QVERIFY(!ui.naechste->isEnabled());
+    QVERIFY(!ui.vorherige->isEnabled());
+    QVERIFY(ui.text->isReadOnly());
+}
+
+void TestConversation::openFromOnlineList_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("Enter opens the selected row") << 0;
+    QTest::newRow("Enter of the number pad opens the selected row") << 1;
+    QTest::newRow("Space opens the selected row") << 2;
+    QTest::newRow("Double click opens the row") << 3;
+    QTest::newRow("Left mouse press opens the row under the mouse") << 4;
+}
+
+void TestConversation::openFromOnlineList()
+{
+    QFETCH(int, how);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    const int row = rowOf(ui.liste, Bernd.pc);
+    QVERIFY(row >= 0);
+    ui.liste->setFocus();
+    const QPoint at = ui.liste->visualItemRect(ui.liste->item(row)).center();
+    switch (how) {
+    case 0:
+        ui.liste->setCurrentRow(row);
+        QTest::keyClick(ui.liste, Qt::Key_Return);
+        break;
+    case 1:
+        ui.liste->setCurrentRow(row);
+        QTest::keyClick(ui.liste, Qt::Key_Enter, Qt::KeypadModifier);
+        break;
+    case 2:
+        ui.liste->setCurrentRow(row);
+        QTest::keyClick(ui.liste, Qt::Key_Space);
+        break;
+    case 3:
+        click(ui.liste->viewport(), at, true);
+        break;
+    default:
+        click(ui.liste->viewport(), at, false);
+        break;
+    }
+    QTRY_COMPARE(f.window->aktUserName().PC, Bernd.pc);
+    QCOMPARE(f.window->aktUserName().UserName, Bernd.userName);
+    QCOMPARE(ui.name->text(), Bernd.name);
+    // A partner without a log opens with an empty conversation that cannot be marked as read.
+    QVERIFY(ui.log->toPlainText().isEmpty());
+    QVERIFY(!ui.gelesen->isEnabled());
+    QVERIFY(!ui.text->isReadOnly());
+    QCOMPARE(focused(), ui.log);
+}
+
+void TestConversation::withoutSelectedRowNothingOpens_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addColumn<bool>("toLog");
+    QTest::newRow("Enter does nothing") << 0 << false;
+    QTest::newRow("Space does nothing") << 2 << false;
+    QTest::newRow("Double click only moves to the log") << 3 << true;
+    QTest::newRow("Left press only moves to the log") << 4 << true;
+}
+
+void TestConversation::withoutSelectedRowNothingOpens()
+{
+    QFETCH(int, how);
+    QFETCH(bool, toLog);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    ui.liste->setFocus();
+    ui.liste->setCurrentRow(-1);
+    ui.liste->clearSelection();
+    const int beepsBefore = f.sound.beeps;
+    // Below the last row there is no item.
+    const QPoint empty(5, ui.liste->viewport()->height() - 5);
+    QVERIFY(!ui.liste->itemAt(empty));
+    switch (how) {
+    case 0:
+        QTest::keyClick(ui.liste, Qt::Key_Return);
+        break;
+    case 2:
+        QTest::keyClick(ui.liste, Qt::Key_Space);
+        break;
+    case 3:
+        click(ui.liste->viewport(), empty, true);
+        break;
+    default:
+        click(ui.liste->viewport(), empty, false);
+        break;
+    }
+    QTest::qWait(20);
+    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QCOMPARE(focused(), toLog ? static_cast<QWidget*>(ui.log) : static_cast<QWidget*>(ui.liste));
+    QCOMPARE(f.sound.beeps, beepsBefore);
+}
+
+void TestConversation::eachUserOfOnePcOpensOwnConversation()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    // Two users logged on at one terminal server.
+    QVERIFY(hear(f, {"zorn", "Zora Zorn", "TS01"}));
+    QVERIFY(hear(f, {"bkurz", "Bernd Kurz", "TS01"}));
+    for (const QString& userName : {QStringLiteral("bkurz"), QStringLiteral("zorn")}) {
+        int row = -1;
+        for (int i = 0; i < ui.liste->count(); ++i) {
+            const bool isBernd = ui.liste->item(i)->text().startsWith(QStringLiteral("Bernd Kurz "));
+            if (ui.liste->item(i)->text().contains(QStringLiteral(" auf TS01 ")) && isBernd == (userName == "bkurz"))
+                row = i;
+        }
+        QVERIFY(row >= 0);
+        ui.liste->setFocus();
+        ui.liste->setCurrentRow(row);
+        QTest::keyClick(ui.liste, Qt::Key_Return);
+        QCOMPARE(f.window->aktUserName().PC, QStringLiteral("TS01"));
+        QCOMPARE(f.window->aktUserName().UserName, userName);
+    }
+}
+
+void TestConversation::openFromInboxShowsStoredConversation()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    storeThreeUnread(f);
+    store(f, false, partner("fx", "Frank", "F01-PC", 40));
+    ui.eingang->setFocus();
+    ui.eingang->setCurrentRow(1);
+    QTest::keyClick(ui.eingang, Qt::Key_Return);
+    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("D01-PC"));
+    QCOMPARE(ui.name->text(), QStringLiteral("Dora"));
+    QCOMPARE(ui.name->selectedText(), QStringLiteral("Dora"));
+    QCOMPARE(ui.log->toPlainText(), QStringLiteral("Nachricht von Dora (09.12.2026 10:20:00):\nHallo von Dora\n"));
+    QCOMPARE(ui.log->textCursor().position(), 0);
+    QVERIFY(ui.gelesen->isEnabled());
+    // Dora is not online, so nothing can be written to her.
+    QVERIFY(ui.text->isReadOnly());
+    QCOMPARE(focused(), ui.log);
+
+    ui.verlauf->setFocus();
+    ui.verlauf->setCurrentRow(0);
+    QTest::keyClick(ui.verlauf, Qt::Key_Space);
+    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("F01-PC"));
+    QVERIFY(!ui.gelesen->isEnabled());
+}
+
+void TestConversation::barBecomesSlashKeepingSelection_data()
+{
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("insertAt"); // -1: typed at the caret
+    QTest::addColumn<QString>("inserted");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("expectedAnchor");
+    QTest::addColumn<int>("expectedPosition");
+    QTest::newRow("Typed bar shows a slash, caret after it") << "ab" << 1 << 1 << -1 << "|"
+                                                             << "a/b" << 2 << 2;
+    QTest::newRow("Typed bar replaces the selection like any character") << "abcd" << 1 << 3 << -1 << "|"
+                                                                         << "a/d" << 2 << 2;
+    QTest::newRow("Bars inserted before a backwards selection keep it") << "abcdef" << 4 << 2 << 0 << "|x|"
+                                                                        << "/x/abcdef" << 7 << 5;
+    QTest::newRow("Bars inserted after the caret leave it") << "abc" << 1 << 1 << 3 << "||"
+                                                            << "abc//" << 1 << 1;
+}
+
+void TestConversation::barBecomesSlashKeepingSelection()
+{
+    QFETCH(QString, initial);
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    QFETCH(int, insertAt);
+    QFETCH(QString, inserted);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    ui.text->setPlainText(initial);
+    QTextCursor cursor = ui.text->textCursor();
+    cursor.setPosition(anchor);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
+    ui.text->setTextCursor(cursor);
+    if (insertAt < 0) {
+        ui.text->setFocus();
+        QTest::keyClick(ui.text, '|');
+    } else {
+        QTextCursor elsewhere(ui.text->document());
+        elsewhere.setPosition(insertAt);
+        elsewhere.insertText(inserted);
+    }
+    QTEST(ui.text->toPlainText(), "expected");
+    QTEST(ui.text->textCursor().anchor(), "expectedAnchor");
+    QTEST(ui.text->textCursor().position(), "expectedPosition");
+}
+
+void TestConversation::sendControlsFollowText_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("Text to an open partner can be sent") << true << "Hallo" << true;
+    QTest::newRow("Blanks and line breaks only cannot be sent") << true << " \n\t " << false;
+    QTest::newRow("Empty field cannot be sent") << true << "" << false;
+}
+
+void TestConversation::sendControlsFollowText()
+{
+    QFETCH(bool, open);
+    QFETCH(QString, text);
+    QFETCH(bool, enabled);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    if (open)
+        f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    ui.text->setPlainText(QStringLiteral("x"));
+    ui.text->setPlainText(text);
+    QCOMPARE(ui.senden->isEnabled(), enabled);
+    QCOMPARE(ui.aktSenden->isEnabled(), enabled);
+    // Closing the conversation empties the field and so disables sending as well.
+    f.window->MenuDateiCloseClick();
+    QVERIFY(ui.text->toPlainText().isEmpty());
+    QVERIFY(!ui.senden->isEnabled());
+    QVERIFY(!ui.aktSenden->isEnabled());
+}
+
+void TestConversation::enterSendsShiftEnterBreaksLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<int>("beeps");
+    QTest::addColumn<QString>("remaining");
+    QTest::newRow("Enter sends") << "Hallo" << int(Qt::NoModifier) << true << 0 << "";
+    QTest::newRow("Shift+Enter inserts a line break") << "Hallo" << int(Qt::ShiftModifier) << false << 0 << "Hallo\n";
+    QTest::newRow("Enter with nothing to send beeps and adds nothing")
+        << "  " << int(Qt::NoModifier) << false << 1 << "  ";
+}
+
+void TestConversation::enterSendsShiftEnterBreaksLine()
+{
+    QFETCH(QString, text);
+    QFETCH(int, modifiers);
+    QFETCH(bool, sent);
+    QFETCH(int, beeps);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    // To the own computer a send completes without a partner on the network.
+    f.window->SetAktUserName(f.window->userListe().FindUser(OwnPC));
+    ui.text->setFocus();
+    ui.text->setPlainText(text);
+    ui.text->moveCursor(QTextCursor::End);
+    QTest::keyClick(ui.text, Qt::Key_Return, Qt::KeyboardModifiers(modifiers));
+    QTest::qWait(50);
+    QCOMPARE(f.window->logListe().Count(TLogListe::Eingang), sent ? 1 : 0);
+    QCOMPARE(f.sound.beeps, beeps);
+    QTEST(ui.text->toPlainText(), "remaining");
+}
+
+void TestConversation::keysInMessageField_data()
+{
+    QTest::addColumn<bool>("partnerOnline");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<bool>("beep");
+    QTest::addColumn<bool>("typingSound");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Letter plays the typing sound") << true << int(Qt::Key_X) << "x" << false << true << "abx";
+    QTest::newRow("Backspace plays the typing sound") << true << int(Qt::Key_Backspace) << "\b" << false << true << "a";
+    QTest::newRow("Arrow key plays nothing") << true << int(Qt::Key_Left) << "" << false << false << "ab";
+    QTest::newRow("Letter while the partner is offline beeps")
+        << false << int(Qt::Key_X) << "x" << true << false << "ab";
+    QTest::newRow("Backspace while the partner is offline beeps")
+        << false << int(Qt::Key_Backspace) << "\b" << true << false << "ab";
+    QTest::newRow("Enter while the partner is offline beeps")
+        << false << int(Qt::Key_Return) << "\r" << true << false << "ab";
+}
+
+void TestConversation::keysInMessageField()
+{
+    QFETCH(bool, partnerOnline);
+    QFETCH(int, key);
+    QFETCH(QString, keyText);
+    QFETCH(bool, beep);
+    QFETCH(bool, typingSound);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    ui.text->setPlainText(QStringLiteral("ab"));
+    ui.text->moveCursor(QTextCursor::End);
+    if (!partnerOnline) {
+        QVERIFY(hear(f, {Bernd.userName, Bernd.name, Bernd.pc, 0, false}));
+        QVERIFY(ui.text->isReadOnly());
+    }
+    ui.text->setFocus();
+    f.sound.played.clear();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, keyText);
+    QApplication::sendEvent(ui.text, &press);
+    QCOMPARE(f.sound.beeps, beep ? 1 : 0);
+    QCOMPARE(countSound(f, TSound::sTyping), typingSound ? 1 : 0);
+    QTEST(ui.text->toPlainText(), "expected");
+}
+
+void TestConversation::typingInLogOrNameMovesIntoMessageField_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("partnerOnline");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("keyText");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("moves");
+    QTest::addColumn<bool>("beep");
+    for (const char* control : {"Re1Log", "Le1Name"}) {
+        const QString c = QString::fromLatin1(control);
+        QTest::addRow("%s: a letter moves into the message field", control)
+            << c << true << int(Qt::Key_X) << "x" << int(Qt::NoModifier) << true << false;
+        QTest::addRow("%s: space beeps", control)
+            << c << true << int(Qt::Key_Space) << " " << int(Qt::NoModifier) << false << true;
+        QTest::addRow("%s: Backspace beeps", control)
+            << c << true << int(Qt::Key_Backspace) << "\b" << int(Qt::NoModifier) << false << true;
+        QTest::addRow("%s: Enter beeps", control)
+            << c << true << int(Qt::Key_Return) << "\r" << int(Qt::NoModifier) << false << true;
+        QTest::addRow("%s: Escape passes silently", control)
+            << c << true << int(Qt::Key_Escape) << "\x1b" << int(Qt::NoModifier) << false << false;
+        QTest::addRow("%s: Ctrl+C stays a command", control)
+            << c << true << int(Qt::Key_C) << "\x03" << int(Qt::ControlModifier) << false << false;
+        QTest::addRow("%s: a letter beeps while the partner is offline", control)
+            << c << false << int(Qt::Key_X) << "x" << int(Qt::NoModifier) << false << true;
+    }
+}
+
+void TestConversation::typingInLogOrNameMovesIntoMessageField()
+{
+    QFETCH(QString, control);
+    QFETCH(bool, partnerOnline);
+    QFETCH(int, key);
+    QFETCH(QString, keyText);
+    QFETCH(int, modifiers);
+    QFETCH(bool, moves);
+    QFETCH(bool, beep);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    if (!partnerOnline)
+        QVERIFY(hear(f, {Bernd.userName, Bernd.name, Bernd.pc, 0, false}));
+    // A selection in the message field is kept: the character goes in at the caret.
+    ui.text->setPlainText(QStringLiteral("Hallo Welt"));
+    QTextCursor cursor = ui.text->textCursor();
+    cursor.setPosition(6);
+    cursor.setPosition(10, QTextCursor::KeepAnchor);
+    ui.text->setTextCursor(cursor);
+    QWidget* target = f.window->findChild<QWidget*>(control);
+    QVERIFY(target);
+    target->setFocus();
+    f.sound.played.clear();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), keyText);
+    QApplication::sendEvent(target, &press);
+    QCOMPARE(ui.text->toPlainText(), moves ? QStringLiteral("Hallo Weltx") : QStringLiteral("Hallo Welt"));
+    QCOMPARE(focused(), moves ? static_cast<QWidget*>(ui.text) : target);
+    QCOMPARE(countSound(f, TSound::sTyping), moves ? 1 : 0);
+    QCOMPARE(f.sound.beeps, beep ? 1 : 0);
+}
+
+void TestConversation::nextAndPreviousUnread_data()
+{
+    QTest::addColumn<QString>("openPC"); // empty: no conversation; F01-PC is in the history
+    QTest::addColumn<bool>("naechsteS");
+    QTest::addColumn<QString>("expectedPC");
+    QTest::addColumn<bool>("naechsteEnabled");
+    QTest::addColumn<bool>("vorherigeEnabled");
+    QTest::newRow("Second open, next opens the third and is then disabled")
+        << "D01-PC" << true << "E01-PC" << false << true;
+    QTest::newRow("Second open, previous opens the first and is then disabled")
+        << "D01-PC" << false << "C01-PC" << true << false;
+    QTest::newRow("First open, previous does nothing") << "C01-PC" << false << "C01-PC" << true << false;
+    QTest::newRow("Third open, next does nothing") << "E01-PC" << true << "E01-PC" << false << true;
+    QTest::newRow("Partner from the history open, next opens the first")
+        << "F01-PC" << true << "C01-PC" << true << false;
+    QTest::newRow("Partner from the history open, previous opens the first")
+        << "F01-PC" << false << "C01-PC" << true << false;
+    QTest::newRow("Nothing open, next opens the first") << "" << true << "C01-PC" << true << false;
+}
+
+void TestConversation::nextAndPreviousUnread()
+{
+    QFETCH(QString, openPC);
+    QFETCH(bool, naechsteS);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    storeThreeUnread(f);
+    store(f, false, partner("fx", "Frank", "F01-PC", 40));
+    if (!openPC.isEmpty()) {
+        TUserListeRec key;
+        key.PC = openPC;
+        key.UserName = QString(openPC.at(0).toLower()) + u'x';
+        f.window->SetAktUserName(f.window->logListe().Find(key, false));
+        QCOMPARE(f.window->aktUserName().PC, openPC);
+    } else {
+        f.window->MenuDateiCloseClick();
+    }
+    ui.log->setFocus();
+    f.sound.played.clear();
+    if (naechsteS)
+        QTest::keyClick(ui.log, Qt::Key_PageDown, Qt::ControlModifier);
+    else
+        QTest::keyClick(ui.log, Qt::Key_PageUp, Qt::ControlModifier);
+    QFETCH(QString, expectedPC);
+    QCOMPARE(f.window->aktUserName().PC, expectedPC);
+    QCOMPARE(countSound(f, TSound::sClick), expectedPC != openPC ? 1 : 0);
+    QTEST(ui.naechste->isEnabled(), "naechsteEnabled");
+    QTEST(ui.vorherige->isEnabled(), "vorherigeEnabled");
+    QVERIFY(ui.gelesen->isEnabled());
+    QCOMPARE(focused(), ui.log);
+}
+
+void TestConversation::markAsRead_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("Button") << false;
+    QTest::newRow("Ctrl+G") << true;
+}
+
+void TestConversation::markAsRead()
+{
+    QFETCH(bool, byKey);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    store(f, true, partner("cx", "Carla", "C01-PC", 30));
+    store(f, true, partner("dx", "Dora", "D01-PC", 20));
+    auto markRead = [&] {
+        if (byKey)
+            QTest::keyClick(ui.log, Qt::Key_G, Qt::ControlModifier);
+        else
+            ui.gelesen->click();
+    };
+    f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, 1));
+    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("D01-PC"));
+    ui.log->setFocus();
+    markRead();
+    // Dora is filed as read; the first remaining unread partner opens.
+    QCOMPARE(ui.eingang->count(), 1);
+    QCOMPARE(ui.verlauf->count(), 1);
+    QVERIFY(ui.verlauf->item(0)->text().startsWith(QStringLiteral("Dora auf D01-PC")));
+    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("C01-PC"));
+    QCOMPARE(focused(), ui.log);
+    QCOMPARE(countSound(f, TSound::sRead), 1);
+    QVERIFY(f.window->iconHint().endsWith(QStringLiteral("; Ungelesen: 1")));
+
+    // The last one leaves no conversation and the focus on the empty inbox.
+    markRead();
+    QCOMPARE(ui.eingang->count(), 0);
+    QCOMPARE(ui.verlauf->count(), 2);
+    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(ui.name->text().isEmpty());
+    QVERIFY(ui.log->toPlainText().isEmpty());
+    QVERIFY(!ui.gelesen->isEnabled());
+    QCOMPARE(focused(), ui.eingang);
+    QCOMPARE(countSound(f, TSound::sRead), 2);
+
+    // Stored as read: a fresh load finds both in the history.
+    TLogListe reloaded(f.dir.path() + "/logs/", f.clock);
+    reloaded.LoadLogs();
+    QCOMPARE(reloaded.Count(TLogListe::Eingang), 0);
+    QCOMPARE(reloaded.Count(TLogListe::Verlauf), 2);
+}
+
+void TestConversation::markAsReadFromInboxPopup()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    storeThreeUnread(f);
+    f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, 1));
+    QVERIFY(ui.gelesen->isEnabled());
+    ui.eingang->setFocus();
+    ui.eingang->setCurrentRow(1);
+    ui.puLb2Gelesen->trigger();
+    // The open conversation stays, but it is no longer unread.
+    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("D01-PC"));
+    QVERIFY(!ui.gelesen->isEnabled());
+    QCOMPARE(ui.eingang->count(), 2);
+    QCOMPARE(rowOf(ui.eingang, "D01-PC"), -1);
+    QCOMPARE(rowOf(ui.verlauf, "D01-PC"), 0);
+    QCOMPARE(focused(), ui.eingang);
+    QCOMPARE(countSound(f, TSound::sRead), 1);
+
+    // Marking a row other than the open one leaves the open one unread.
+    f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, 0));
+    ui.eingang->setCurrentRow(1);
+    ui.puLb2Gelesen->trigger();
+    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("C01-PC"));
+    QVERIFY(ui.gelesen->isEnabled());
+    QCOMPARE(ui.eingang->count(), 1);
+    QCOMPARE(ui.verlauf->count(), 2);
+}
+
+void TestConversation::deleteFromHistory_data()
+{
+    QTest::addColumn<int>("history");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<int>("selectedAfter");
+    QTest::newRow("Middle row, the next one moves up into its place") << 3 << 1 << true << 1;
+    QTest::newRow("Last row selects the new last row") << 3 << 2 << true << 1;
+    QTest::newRow("The only row leaves an empty list") << 1 << 0 << true << -1;
+    QTest::newRow("Answering No keeps everything") << 3 << 1 << false << 1;
+}
+
+void TestConversation::deleteFromHistory()
+{
+    QFETCH(int, history);
+    QFETCH(int, row);
+    QFETCH(bool, yes);
+    QFETCH(int, selectedAfter);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    const QList<TUserListeRec> partners = {partner("cx", "Carla", "C01-PC", 30), partner("dx", "Dora", "D01-PC", 20),
+                                           partner("ex", "Emil", "E01-PC", 10)};
+    for (int i = 0; i < history; ++i)
+        store(f, false, partners.at(i));
+    const TUserListeRec victim = f.window->logListe().Get(TLogListe::Verlauf, row);
+    const QString logFile = f.window->logListe().LogFilePath(victim);
+    QVERIFY(QFile::exists(logFile));
+    f.window->SetAktUserName(victim);
+    const QString rowText = ui.verlauf->item(row)->text();
+    ui.verlauf->setFocus();
+    ui.verlauf->setCurrentRow(row);
+    f.dialogs.antwort = yes;
+    QTest::keyClick(ui.verlauf, Qt::Key_Delete);
+    QCOMPARE(f.dialogs.fragen,
+             QStringList{QStringLiteral("Soll die Nachricht \"%1\" wirklich gelöscht werden?").arg(rowText)});
+    QCOMPARE(ui.verlauf->count(), yes ? history - 1 : history);
+    QCOMPARE(f.window->logListe().Count(TLogListe::Verlauf), ui.verlauf->count());
+    QCOMPARE(ui.verlauf->currentRow(), selectedAfter);
+    QCOMPARE(QFile::exists(logFile), !yes);
+    QCOMPARE(countSound(f, TSound::sDelete), yes ? 1 : 0);
+    // The deleted partner's open conversation closes with it.
+    QCOMPARE(f.window->aktUserName().PC.isEmpty(), yes);
+    QCOMPARE(rowOf(ui.verlauf, victim.PC) < 0, yes);
+    QCOMPARE(focused(), ui.verlauf);
+}
+
+void TestConversation::clearLog_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes empties the conversation") << true;
+    QTest::newRow("No keeps it") << false;
+}
+
+void TestConversation::clearLog()
+{
+    QFETCH(bool, yes);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    TUserListeRec bernd = partner(Bernd.userName, Bernd.name, Bernd.pc, 30);
+    store(f, false, bernd);
+    f.window->SetAktUserName(f.window->logListe().Find(bernd, false));
+    QVERIFY(!ui.log->toPlainText().isEmpty());
+    f.dialogs.antwort = yes;
+    f.window->PuEditLogLeerenClick();
+    QCOMPARE(f.dialogs.fragen, QStringList{QStringLiteral("Soll das Log mit \"Bernd Kurz\" wirklich geleert werden?")});
+    QCOMPARE(f.window->aktUserName().Text.isEmpty(), yes);
+    QCOMPARE(ui.log->toPlainText().isEmpty(), yes);
+    QCOMPARE(f.window->logListe().Find(bernd, false).Text.isEmpty(), yes);
+    // The partner stays in the history; on disk the log keeps only its header, which a fresh load skips.
+    QCOMPARE(ui.verlauf->count(), 1);
+    QVERIFY(QFile::exists(f.window->logListe().LogFilePath(bernd)));
+    TLogListe reloaded(f.dir.path() + "/logs/", f.clock);
+    reloaded.LoadLogs();
+    QCOMPARE(reloaded.Count(TLogListe::Verlauf), yes ? 0 : 1);
+
+    // With nothing left to clear there is no question.
+    if (yes) {
+        f.window->PuEditLogLeerenClick();
+        QCOMPARE(f.dialogs.fragen.size(), 1);
+    }
+}
+
+void TestConversation::closeConversation()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    ui.text->setPlainText(QStringLiteral("Entwurf"));
+    ui.log->setFocus();
+    f.sound.played.clear();
+    QTest::keyClick(ui.log, Qt::Key_F4, Qt::ControlModifier);
+    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(ui.name->text().isEmpty());
+    QVERIFY(ui.text->toPlainText().isEmpty());
+    QVERIFY(ui.text->isReadOnly());
+    QCOMPARE(focused(), ui.eingang);
+    QCOMPARE(countSound(f, TSound::sClick), 1);
+}
+
+void TestConversation::partnerGoingOfflineMakesFieldReadOnly()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    QVERIFY(!ui.text->isReadOnly());
+    const int rows = ui.liste->count();
+    // The one datagram that removes the row also closes the field.
+    QVERIFY(hear(f, {Bernd.userName, Bernd.name, Bernd.pc, 0, false}));
+    QCOMPARE(ui.liste->count(), rows - 1);
+    QVERIFY(ui.text->isReadOnly());
+    ui.text->setFocus();
+    QTest::keyClick(ui.text, 'a');
+    QCOMPARE(f.sound.beeps, 1);
+    QVERIFY(ui.text->toPlainText().isEmpty());
+    // Back online, writing is possible again.
+    QVERIFY(hear(f, Bernd));
+    QVERIFY(!ui.text->isReadOnly());
+}
+
+void TestConversation::unchangedPresenceLeavesOnlineListUntouched()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    waitQuietPeriod();
+    QVERIFY(hear(f, Bernd));
+    const int row = rowOf(ui.liste, Bernd.pc);
+    ui.liste->setCurrentRow(row);
+    const QString before = ui.liste->item(row)->text();
+    const int redraws = f.window->onlineListRedraws();
+    QVERIFY(hear(f, Bernd));
+    // Only the count of users the partner sees changed: nothing visible.
+    Presence moreUsers = Bernd;
+    moreUsers.usersOnline = 5;
+    QVERIFY(hear(f, moreUsers));
+    QCOMPARE(f.window->onlineListRedraws(), redraws);
+    QCOMPARE(ui.liste->currentRow(), row);
+
+    Presence away = moreUsers;
+    away.statusNr = 1;
+    QVERIFY(hear(f, away));
+    QCOMPARE(f.window->onlineListRedraws(), redraws + 1);
+    QCOMPARE(ui.liste->currentRow(), row);
+    QCOMPARE(ui.liste->item(row)->text(), QString(before).replace("(Online ", "(Abwesend "));
+    QCOMPARE(countSound(f, TSound::sAway), 1);
+}
+
+void TestConversation::quietPeriodSelectsOwnPc()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    // "Aaron" sorts before the own user, so the own row is not simply the first.
+    const Presence aaron{"aaron", "Aaron", "A01-PC"};
+    QVERIFY(hear(f, aaron));
+    QCOMPARE(rowOf(ui.liste, "A01-PC"), 0);
+    ui.liste->setCurrentRow(0);
+    QVERIFY(hear(f, {aaron.userName, aaron.name, aaron.pc, 1}));
+    QCOMPARE(ui.liste->currentRow(), rowOf(ui.liste, OwnPC));
+
+    waitQuietPeriod();
+    ui.liste->setCurrentRow(0);
+    QVERIFY(hear(f, {aaron.userName, aaron.name, aaron.pc, 2}));
+    QCOMPARE(ui.liste->currentRow(), 0);
+}
+
+void TestConversation::departmentsInOnlineRows()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QFile users(f.dir.path() + "/User.txt");
+    QVERIFY(users.open(QIODevice::WriteOnly));
+    users.write("bkurz|B07-PC|Verwaltung\r\nclang|C08-PC|Technik\r\n");
+    users.close();
+    QVERIFY(f.window->pcListe().LoadUser());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    QVERIFY(hear(f, {"clang", "Carl Lang", "c08-pc"}));
+    QCOMPARE(ui.liste->item(rowOf(ui.liste, Bernd.pc))->text(),
+             QStringLiteral("Bernd Kurz (Verwaltung) auf B07-PC (Online seit 08:15:00)"));
+    QCOMPARE(ui.liste->item(rowOf(ui.liste, "c08-pc"))->text(),
+             QStringLiteral("Carl Lang auf c08-pc (Online seit 08:15:00)"));
+}
+
+void TestConversation::statusBarKeyHints_data()
+{
+    QTest::addColumn<int>("open"); // inbox position, -1 none, -2 the own PC
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Nothing open and nothing unread")
+        << -1 << "" << QStringLiteral("Strg+O=Optionen; Strg+Alt+BildAb=Minimieren");
+    QTest::newRow("Second of three unread open")
+        << 1 << "" << QStringLiteral("Strg+BildAb=Nächste; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren");
+    QTest::newRow("Last of three unread open")
+        << 2 << "" << QStringLiteral("Strg+BildAuf=Vorherige; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren");
+    QTest::newRow("Text typed to an online partner")
+        << -2 << "Hallo" << QStringLiteral("Strg+S=Senden; Strg+Alt+BildAb=Minimieren");
+}
+
+void TestConversation::statusBarKeyHints()
+{
+    QFETCH(int, open);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    if (open >= 0)
+        storeThreeUnread(f);
+    if (open >= 0)
+        f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, open));
+    else if (open == -2)
+        f.window->SetAktUserName(f.window->userListe().FindUser(OwnPC));
+    else
+        f.window->MenuDateiCloseClick();
+    ui.text->setPlainText(typed);
+    // State announcements take the panel for a while; the hints come back after them.
+    QTRY_COMPARE_WITH_TIMEOUT(ui.panel3->text(), expected, 8000);
+}
+
+void TestConversation::sendToOwnComputer()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    f.store.writeDword("FensterNachSendenMinimieren", 1);
+    QVERIFY(startActive(f));
+    QVERIFY(f.window->settings().Einstellungen.FensterNachSendenMinimierenS);
+    QSignalSpy onTheWire(&f.window->endpoints(), &UdpEndpoints::textReceived);
+    ui.liste->setFocus();
+    ui.liste->setCurrentRow(rowOf(ui.liste, OwnPC));
+    QTest::keyClick(ui.liste, Qt::Key_Return);
+    QCOMPARE(f.window->aktUserName().PC, OwnPC);
+    ui.text->setPlainText(QStringLiteral("Notiz an mich"));
+    f.sound.played.clear();
+    ui.senden->click();
+    QTRY_COMPARE(f.window->logListe().Count(TLogListe::Eingang), 1);
+    const QString text = f.window->aktUserName().Text;
+    QVERIFY2(text.startsWith(QStringLiteral("Nachricht von amaier (09.12.2026 14:05:09):\rNotiz an mich\r")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Nachricht an amaier (09.12.2026 14:05:09):\rNotiz an mich\r")),
+             qPrintable(text));
+    QCOMPARE(ui.eingang->count(), 1);
+    QVERIFY(ui.text->toPlainText().isEmpty());
+    QVERIFY(ui.gelesen->isEnabled());
+    QCOMPARE(focused(), ui.log);
+    QCOMPARE(countSound(f, TSound::sOutgoing), 1);
+    QCOMPARE(countSound(f, TSound::sIncoming), 1);
+    QVERIFY(f.dialogs.infos.isEmpty());
+    // Neither sent over the network nor minimised afterwards.
+    QTest::qWait(1300);
+    QCOMPARE(onTheWire.size(), 0);
+    QVERIFY(!f.window->inTray());
+}
+
+void TestConversation::failedSendShowsNoticeAndLogsNothing()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    // Its presence comes from a loopback address on which no program listens for messages.
+    const Presence silent{"cstumm", "Clara Stumm", "C09-PC"};
+    QVERIFY(hear(f, silent, QHostAddress(QStringLiteral("127.0.0.2"))));
+    f.window->SetAktUserName(f.window->userListe().FindUser(silent.pc));
+    ui.text->setPlainText(QStringLiteral("Bist du da?"));
+    ui.senden->click();
+    QTRY_VERIFY(f.window->isSending());
+    QVERIFY(!ui.senden->isEnabled());
+    QVERIFY(!ui.aktSenden->isEnabled());
+    // A second send while waiting only beeps.
+    f.window->Btn1SendenClick();
+    QCOMPARE(f.sound.beeps, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(f.dialogs.infos, QStringList{QStringLiteral("Der Text konnte nicht gesendet werden!")},
+                              6000);
+    QVERIFY(!f.window->isSending());
+    QCOMPARE(ui.text->toPlainText(), QStringLiteral("Bist du da?"));
+    QVERIFY(ui.senden->isEnabled());
+    QVERIFY(ui.aktSenden->isEnabled());
+    QVERIFY(f.window->aktUserName().Text.isEmpty());
+    QCOMPARE(f.window->logListe().Count(TLogListe::Eingang) + f.window->logListe().Count(TLogListe::Verlauf), 0);
+    QVERIFY(!QFile::exists(f.window->logListe().LogFilePath(f.window->aktUserName())));
+    QCOMPARE(countSound(f, TSound::sOutgoing), 0);
+}
+
+void TestConversation::focusCues_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("cue");
+    QTest::newRow("Online list") << "Lb1Liste"
+                                 << "Online";
+    QTest::newRow("Inbox") << "Lb1Eingang"
+                           << "Eingang";
+    QTest::newRow("History") << "Lb1Verlauf"
+                             << "Verlauf";
+    QTest::newRow("Name field") << "Le1Name"
+                                << "Empfänger";
+    QTest::newRow("Message field") << "Memo1Text"
+                                   << "Text";
+    QTest::newRow("Log") << "Re1Log"
+                         << "Nachrichtenlog";
+}
+
+void TestConversation::focusCues()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, cue);
+    Fixture f;
+    QVERIFY(startActive(f));
+    QWidget* target = f.window->findChild<QWidget*>(control);
+    QVERIFY(target);
+    // Start from a control without a cue, so the focus really moves.
+    QWidget* button = f.window->findChild<QWidget*>("Btn1Status");
+    QVERIFY(button);
+    button->setFocus();
+    f.speech.cues.clear();
+    target->setFocus();
+    QCOMPARE(f.speech.cues, QStringList{cue});
+    QVERIFY(f.speech.spoken.isEmpty());
+}
+
+QTEST_MAIN(TestConversation)
+#include "tst_conversation.moc"
