@@ -20,6 +20,8 @@ const QString SetFocusName = QStringLiteral("ProgramSetFocus");
 const QString CloseName = QStringLiteral("ProgramClose");
 
 constexpr int PollMs = 100;
+// With change notices from the file system the poll only backs them up.
+constexpr int WatchedPollMs = 1000;
 
 // QSettings serialises its own writers with this lock file; holding it keeps every writer
 // out between our read and our delete, so a request written meanwhile is not lost.
@@ -214,13 +216,27 @@ TWatchRegistrySettings::TWatchRegistrySettings(const QString& filePath, QObject*
     connect(&FTimer, &QTimer::timeout, this, &TWatchRegistrySettings::poll);
     TRegistrySettings stale;
     readOnce(stale);
-    FTimer.start(PollMs);
+    const QString folder = QFileInfo(FPath).absolutePath();
+    QDir().mkpath(folder);
+    FWatchedS = FWatcher.addPath(folder);
+    // A request is written whole and renamed into place, which changes the folder.
+    connect(&FWatcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!FStopped)
+            FTimer.start(0);
+    });
+    FTimer.start(interval());
+}
+
+int TWatchRegistrySettings::interval() const
+{
+    return FWatchedS ? WatchedPollMs : PollMs;
 }
 
 void TWatchRegistrySettings::stop()
 {
     FStopped = true;
     FTimer.stop();
+    FWatcher.disconnect(this);
 }
 
 TReadResult TWatchRegistrySettings::readOnce(TRegistrySettings& request)
@@ -246,7 +262,7 @@ void TWatchRegistrySettings::poll()
         }
     }
     if (!FStopped)
-        FTimer.start(delivered ? 2 * PollMs : PollMs);
+        FTimer.start(delivered ? 2 * PollMs : interval());
 }
 
 bool TWatchRegistrySettings::deliver(const TRegistrySettings& request)

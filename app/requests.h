@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -42,7 +43,8 @@ class TWatchRegistrySettings : public QObject
 {
     Q_OBJECT
 public:
-    // Drops a request left over from earlier, then starts polling at once.
+    // Drops a request left over from earlier, then watches the file's folder for the next request (and
+    // polls as well, slowly when the folder is watched).
     explicit TWatchRegistrySettings(const QString& filePath, QObject* parent = nullptr);
 
     void stop();
@@ -68,10 +70,13 @@ private:
     static Stamp stampOf(const QString& filePath);
     TReadResult readOnce(TRegistrySettings& request);
     void poll();
+    int interval() const;
     bool deliver(const TRegistrySettings& request);
 
     QString FPath;
     QTimer FTimer;
+    QFileSystemWatcher FWatcher;
+    bool FWatchedS = false;
     // The file as it was left after the last complete read; unchanged means nothing new to read.
     Stamp FLastSeen;
     bool FStopped = false;

@@ -198,6 +198,7 @@ QString TLogListe::LogFilePath(const TUserListeRec& AUser) const
 void TLogListe::LoadLogs()
 {
     Clear();
+    FEingangGeschrieben.reset(); // the file on disk counts again
     const QFileInfoList dateien = QDir(FOrdner).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::Hidden,
                                                               QDir::Name | QDir::IgnoreCase);
     // Inbox keys are matched ignoring case, as file names so that escaped names match too.
@@ -260,8 +261,17 @@ bool TLogListe::SchreibeEingang() const
     QString text;
     for (const QString& key : EingangSl)
         text += key + QStringLiteral("\r\n");
+    // Most messages come from a partner already in the inbox; an unchanged file is not written again,
+    // which saves a flush to disk before the acknowledgement.
+    if (FEingangGeschrieben && *FEingangGeschrieben == text && QFileInfo::exists(EingangFilename))
+        return true;
     MachBeschreibbar(EingangFilename);
-    return SaveTextFile(EingangFilename, text, ftUtf8Bom);
+    const bool ok = SaveTextFile(EingangFilename, text, ftUtf8Bom);
+    if (ok)
+        FEingangGeschrieben = text;
+    else
+        FEingangGeschrieben.reset();
+    return ok;
 }
 
 bool TLogListe::SaveLogUser(const TUserListeRec& AUser)

@@ -1,6 +1,8 @@
 // The message log store: one log file per partner, the inbox (unread partners) and the history.
 #pragma once
 
+#include <optional>
+
 #include "common/clock.h"
 #include "common/types.h"
 
@@ -67,6 +69,7 @@ private:
     bool SchreibeEingang() const;
 
     QString FOrdner;
+    mutable std::optional<QString> FEingangGeschrieben; // what the inbox file holds, as last written here
     const IClock& FClock;
     QVector<TUserListeRec> FEingang;
     QVector<TUserListeRec> FVerlauf;

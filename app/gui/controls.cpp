@@ -117,6 +117,8 @@ void TTB_Form1::CreateControls()
     Re1Log->setProperty("Tag", 3);
     for (QListWidget* l : {Lb1Liste, Lb1Eingang, Lb1Verlauf}) {
         l->setSelectionMode(QAbstractItemView::SingleSelection);
+        // One line per row: a long list then never measures all its rows again.
+        l->setUniformItemSizes(true);
         connect(l, &QListWidget::itemDoubleClicked, this, [this, l] { OpenFromList(l, false); });
     }
     Lb1Liste->setProperty("Tag", 1);

@@ -49,24 +49,43 @@ bool TTB_Form1::SetRows(QListWidget* list, const QStringList& rows, const QStrin
 {
     if (select >= rows.size())
         select = -1;
-    bool same = list->count() == rows.size() && list->currentRow() == select;
-    for (int i = 0; same && i < rows.size(); ++i)
-        same = list->item(i)->text() == rows[i] && list->item(i)->data(Qt::UserRole).toString() == keys[i];
-    if (same)
+    const int oldN = list->count();
+    const int newN = int(rows.size());
+    auto sameAt = [&](int oldRow, int newRow) {
+        const QListWidgetItem* it = list->item(oldRow);
+        return it->text() == rows[newRow] && it->data(Qt::UserRole).toString() == keys[newRow];
+    };
+    // Only the rows between an unchanged start and an unchanged end are touched: one user coming or
+    // going in a long list changes one row, not all that follow it.
+    int p = 0;
+    while (p < oldN && p < newN && sameAt(p, p))
+        ++p;
+    int q = 0;
+    while (q < oldN - p && q < newN - p && sameAt(oldN - 1 - q, newN - 1 - q))
+        ++q;
+    const bool rowsSame = p == oldN && p == newN;
+    if (rowsSame && list->currentRow() == select)
         return false;
-    list->setUpdatesEnabled(false);
+
     const QSignalBlocker blocker(list);
-    while (list->count() > rows.size())
-        delete list->takeItem(list->count() - 1);
-    for (int i = 0; i < rows.size(); ++i) {
-        QListWidgetItem* it = i < list->count() ? list->item(i) : nullptr;
-        if (!it) {
-            it = new QListWidgetItem(rows[i]);
-            list->addItem(it);
-        } else if (it->text() != rows[i]) {
-            it->setText(rows[i]);
+    if (!rowsSame) {
+        const int oldMid = oldN - p - q;
+        const int newMid = newN - p - q;
+        const int common = qMin(oldMid, newMid);
+        for (int i = 0; i < common; ++i) {
+            QListWidgetItem* it = list->item(p + i);
+            if (it->text() != rows[p + i])
+                it->setText(rows[p + i]);
+            if (it->data(Qt::UserRole).toString() != keys[p + i])
+                it->setData(Qt::UserRole, keys[p + i]);
         }
-        it->setData(Qt::UserRole, keys[i]);
+        for (int i = common; i < oldMid; ++i)
+            delete list->takeItem(p + common);
+        for (int i = common; i < newMid; ++i) {
+            auto* it = new QListWidgetItem(rows[p + i]);
+            it->setData(Qt::UserRole, keys[p + i]);
+            list->insertItem(p + i, it);
+        }
     }
     if (list->currentRow() != select) {
         if (select < 0) {
@@ -76,7 +95,6 @@ bool TTB_Form1::SetRows(QListWidget* list, const QStringList& rows, const QStrin
             list->setCurrentRow(select);
         }
     }
-    list->setUpdatesEnabled(true);
     return true;
 }
 
@@ -103,9 +121,6 @@ void TTB_Form1::ResetLb1Liste(const QString& APC)
     if (SetRows(Lb1Liste, rows, pcs, select))
         ++m_onlineRedraws;
     UserListe->ChangeS = false;
-
-    if (SoundS && UserListe->Status.ChangeS && m_settings->Einstellungen.StatusLesenS && !IsBusy())
-        m_env.speech->SpeakText(UserListe->Status.Text(), true);
 
     const int geaendert = LogListe->Update(QVector<TUserListeRec>::fromList(UserListe->GetListe()));
     if (geaendert == 1 || geaendert == 3)

@@ -145,6 +145,8 @@ void TTB_Form1::FormCreate()
     connect(Timer1Minimieren, &QTimer::timeout, this, &TTB_Form1::Timer1MinimierenTimer);
     Timer1UdpTimer = oneShot(this, 6000);
     connect(Timer1UdpTimer, &QTimer::timeout, this, &TTB_Form1::Timer1UdpTimerTimer);
+    Timer1Lb1Redraw = oneShot(this, int(Lb1RedrawPauseMs));
+    connect(Timer1Lb1Redraw, &QTimer::timeout, this, &TTB_Form1::RedrawOnlineListNow);
     Timer0Start = oneShot(this, 5);
     connect(Timer0Start, &QTimer::timeout, this, &TTB_Form1::Timer0StartTimer);
     Timer0Start->start();

@@ -3,6 +3,7 @@
 
 #include "common/types.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QMainWindow>
@@ -133,6 +134,8 @@ public:
     bool isSending() const;
     // How often a presence merge changed the online list's rows or selection.
     int onlineListRedraws() const { return m_onlineRedraws; }
+    // A merge changed the online list and its redraw is still to come.
+    bool onlineListRedrawPending() const;
     void suspendForTest() { OnSuspend(); }
     void resumeForTest() { OnResume(); }
 
@@ -169,6 +172,8 @@ private:
     void UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
     void SendFinished(bool ok, const TUserListeRec& recipient, const QString& text);
     QHostAddress PresenceAddress(const QString& pc) const;
+    void RedrawOnlineList();
+    void RedrawOnlineListNow();
 
     // List and field events.
     bool SetRows(QListWidget* list, const QStringList& rows, const QStringList& keys, int select);
@@ -244,6 +249,9 @@ private:
     QTimer* Timer1DemoVTZ = nullptr;
     QTimer* Timer1Minimieren = nullptr;
     QTimer* Timer1UdpTimer = nullptr;
+    QTimer* Timer1Lb1Redraw = nullptr;
+    QElapsedTimer m_lastLb1Redraw;
+    static constexpr qint64 Lb1RedrawPauseMs = 250;
 
     // Controls.
     QLabel* Lbl1Liste = nullptr;

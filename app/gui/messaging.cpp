@@ -79,8 +79,6 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
     if (!pc.isEmpty() && !peer.isNull())
         m_presenceAddress.insert(pc, peer);
 
-    const int row = Lb1Liste->currentRow();
-    const QString gewaehlt = row >= 0 ? Lb1Liste->item(row)->data(Qt::UserRole).toString() : QString();
     UserListe->Add(*text);
     if (!UserListe->ChangeS)
         return;
@@ -89,7 +87,10 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
     const int bit = UserListe->TakeSoundBit();
     if (pc == m_env.computerName && (flag & (SoundBitOnline | SoundBitAway | SoundBitBusy)))
         Onlinezeit = m_env.clock->now().time();
-    ResetLb1Liste(gewaehlt);
+    // Spoken with the merge that recorded it: the next datagram clears it, and the redraw may come later.
+    if (SoundS && UserListe->Status.ChangeS && m_settings->Einstellungen.StatusLesenS && !IsBusy())
+        m_env.speech->SpeakText(UserListe->Status.Text(), true);
+    RedrawOnlineList();
     if (SoundS) {
         static const TSound sounds[] = {TSound::sOnline, TSound::sOffline, TSound::sAway, TSound::sBusy};
         for (int i = 0; i < 4; ++i) {
@@ -98,6 +99,36 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
         }
     }
     Memo1Text->setReadOnly(UserListe->FindIndex(FAktUserName.PC) < 0);
+}
+
+// With hundreds of colleagues the list changes many times a second. It is redrawn at once when it has
+// been still for a moment, otherwise once at the end of that moment, so neither the processor nor the
+// screen reader is flooded.
+void TTB_Form1::RedrawOnlineList()
+{
+    if (Timer1Lb1Redraw->isActive())
+        return;
+    const qint64 since = m_lastLb1Redraw.isValid() ? m_lastLb1Redraw.elapsed() : Lb1RedrawPauseMs;
+    if (since >= Lb1RedrawPauseMs)
+        RedrawOnlineListNow();
+    else
+        Timer1Lb1Redraw->start(int(Lb1RedrawPauseMs - since));
+}
+
+bool TTB_Form1::onlineListRedrawPending() const
+{
+    return Timer1Lb1Redraw->isActive();
+}
+
+void TTB_Form1::RedrawOnlineListNow()
+{
+    Timer1Lb1Redraw->stop();
+    if (StandByS || IsClosing || !UserListe->ChangeS)
+        return;
+    const int row = Lb1Liste->currentRow();
+    const QString gewaehlt = row >= 0 ? Lb1Liste->item(row)->data(Qt::UserRole).toString() : QString();
+    m_lastLb1Redraw.start();
+    ResetLb1Liste(gewaehlt);
 }
 
 // --- Receiving --------------------------------------------------------------------------------------

@@ -90,7 +90,7 @@ struct Presence
     int usersOnline = 1;
 };
 
-// One presence datagram as another PC sends it; true once the window has handled it.
+// One presence datagram as another PC sends it; true once the window has handled it and redrawn its list.
 bool hear(Fixture& f, const Presence& p, const QHostAddress& from = QHostAddress(QHostAddress::LocalHost))
 {
     const QByteArray datagram =
@@ -106,7 +106,8 @@ bool hear(Fixture& f, const Presence& p, const QHostAddress& from = QHostAddress
     QUdpSocket socket;
     if (!socket.bind(from, 0) || socket.writeDatagram(datagram, QHostAddress::LocalHost, f.ports.Liste) < 0)
         return false;
-    return QTest::qWaitFor([&] { return copies() > before; }, 5000);
+    return QTest::qWaitFor([&] { return copies() > before; }, 5000) &&
+           QTest::qWaitFor([&] { return !f.window->onlineListRedrawPending(); }, 5000);
 }
 
 const Presence Bernd{"bkurz", "Bernd Kurz", "B07-PC"};
@@ -214,6 +215,7 @@ private slots:
     void closeConversation();
     void partnerGoingOfflineMakesFieldReadOnly();
     void unchangedPresenceLeavesOnlineListUntouched();
+    void burstOfNewUsersIsDrawnTogether();
     void quietPeriodSelectsOwnPc();
     void departmentsInOnlineRows();
     void statusBarKeyHints_data();
@@ -912,6 +914,28 @@ void TestConversation::unchangedPresenceLeavesOnlineListUntouched()
     QCOMPARE(ui.liste->currentRow(), row);
     QCOMPARE(ui.liste->item(row)->text(), QString(before).replace("(Online ", "(Abwesend "));
     QCOMPARE(countSound(f, TSound::sAway), 1);
+}
+
+void TestConversation::burstOfNewUsersIsDrawnTogether()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QTRY_VERIFY(!f.window->onlineListRedrawPending());
+    const int redraws = f.window->onlineListRedraws();
+    const int rows = ui.liste->count();
+    QUdpSocket socket;
+    for (int i = 0; i < 40; ++i)
+        socket.writeDatagram(
+            QStringLiteral("TB1|u%1|User %1|P%1-PC|0|1|08:15:00|1|40").arg(i, 2, 10, QChar(u'0')).toUtf8(),
+            QHostAddress::LocalHost, f.ports.Liste);
+    // Every user arrives, in a few redraws rather than one per datagram.
+    QTRY_COMPARE(ui.liste->count(), rows + 40);
+    QTRY_VERIFY(!f.window->onlineListRedrawPending());
+    QVERIFY2(f.window->onlineListRedraws() - redraws < 40,
+             qPrintable(QString::number(f.window->onlineListRedraws() - redraws)));
+    QCOMPARE(rowOf(ui.liste, "P39-PC") >= 0, true);
 }
 
 void TestConversation::quietPeriodSelectsOwnPc()
