@@ -38,6 +38,10 @@ QString LogViewText(const QString& text)
         return t;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(u'\r', u'\n');
+    // The view holds at most 512 Ki characters; the newest messages come first, so the oldest go.
+    constexpr int MaxLogViewLength = 524288;
+    if (t.size() >= MaxLogViewLength)
+        t.truncate(MaxLogViewLength - 1);
     return t + u'\n';
 }
 
