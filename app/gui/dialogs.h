@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -30,10 +31,14 @@ public:
     bool Frage(QWidget*, const QString& text) override
     {
         fragen.append(text);
+        // What happens elsewhere while a real question waits for the user.
+        if (waehrendFrage)
+            waehrendFrage();
         return antwort;
     }
     void Info(QWidget*, const QString& text) override { infos.append(text); }
     bool antwort = true;
+    std::function<void()> waehrendFrage;
     QStringList fragen;
     QStringList infos;
 };

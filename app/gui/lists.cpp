@@ -40,8 +40,13 @@ QString LogViewText(const QString& text)
     t.replace(u'\r', u'\n');
     // The view holds at most 512 Ki characters; the newest messages come first, so the oldest go.
     constexpr int MaxLogViewLength = 524288;
-    if (t.size() >= MaxLogViewLength)
-        t.truncate(MaxLogViewLength - 1);
+    if (t.size() >= MaxLogViewLength) {
+        // Cut after a whole line, never inside a message line or a character pair.
+        const qsizetype zeile = t.lastIndexOf(u'\n', MaxLogViewLength - 2);
+        t.truncate(zeile > 0 ? zeile : MaxLogViewLength - 1);
+        if (!t.isEmpty() && t.back().isHighSurrogate())
+            t.chop(1);
+    }
     return t + u'\n';
 }
 
@@ -166,8 +171,9 @@ void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
     FAktUserName = rec;
     if (rec.PC.isEmpty())
         Memo1Text->clear();
-    Memo1Text->setReadOnly(UserListe->FindIndex(rec.PC) < 0);
+    SetMemo1TextReadOnly(UserListe->FindIndex(rec.PC) < 0);
     MenuAktClick();
+    MenuDateiClick();
     Le1Name->setText(rec.Name);
     Le1Name->selectAll();
     Re1Log->setPlainText(LogViewText(rec.Text));
@@ -183,6 +189,16 @@ void TTB_Form1::MenuAktClick()
     MenuAktGelesen->setEnabled(c.gelesen);
     MenuAktNachrichtNaechste->setEnabled(c.naechste);
     MenuAktNachrichtVorherige->setEnabled(c.vorherige);
+}
+
+void TTB_Form1::SetMemo1TextReadOnly(bool readOnlyS)
+{
+    if (Memo1Text->isReadOnly() == readOnlyS)
+        return;
+    Memo1Text->setReadOnly(readOnlyS);
+    // Read-only still lets the keyboard move through the draft, so it can be read back.
+    Memo1Text->setTextInteractionFlags(readOnlyS ? Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse
+                                                 : Qt::TextEditorInteraction);
 }
 
 void TTB_Form1::MenuDateiClick()
@@ -229,7 +245,10 @@ bool TTB_Form1::ListEvent(QListWidget* list, QEvent* event)
             OpenFromList(list, true);
             return true;
         }
-        if (list == Lb1Verlauf && key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+        // Space would select the current row; without a selected row it does nothing.
+        if (key->key() == Qt::Key_Space && plain)
+            return true;
+        if (list == Lb1Verlauf && key->key() == Qt::Key_Delete && plain) {
             if (Lb1Verlauf->currentRow() >= 0)
                 PuLb3LoeschenClick();
             return true;
@@ -238,8 +257,12 @@ bool TTB_Form1::ListEvent(QListWidget* list, QEvent* event)
     return false;
 }
 
-void TTB_Form1::FocusCue(QObject* watched)
+void TTB_Form1::FocusCue(QObject* watched, Qt::FocusReason reason)
 {
+    // Coming back to the window or out of a menu is not a move to another control; the screen reader
+    // announces that itself.
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+        return;
     static const QHash<QString, QString> words = {
         {QStringLiteral("Lb1Liste"), QStringLiteral("Online")},
         {QStringLiteral("Lb1Eingang"), QStringLiteral("Eingang")},
@@ -396,6 +419,8 @@ void TTB_Form1::MenuAktNachrichtNaechsteVorherigeClick(bool naechsteS)
 
 void TTB_Form1::MenuDateiCloseClick()
 {
+    if (FAktUserName.PC.isEmpty())
+        return;
     Ton(TSound::sClick, false);
     SetAktUserName(TUserListeRec());
     Lb1Eingang->setFocus();
@@ -427,13 +452,19 @@ void TTB_Form1::PuLb2GelesenClick()
 
 void TTB_Form1::PuLb3LoeschenClick()
 {
-    const int row = Lb1Verlauf->currentRow();
+    int row = Lb1Verlauf->currentRow();
     if (row < 0 || row >= LogListe->Count(TLogListe::Verlauf))
         return;
+    const TUserListeRec gefragt = LogListe->Get(TLogListe::Verlauf, row);
     if (!m_env.dialogs->Frage(
             this,
             QStringLiteral("Soll die Nachricht \"%1\" wirklich gelöscht werden?").arg(Lb1Verlauf->item(row)->text())))
         return;
+    // Messages keep arriving while the question waits; the rows may have moved meanwhile.
+    const int row2 = LogListe->FindIndex(TLogListe::Verlauf, gefragt);
+    if (row2 < 0 || row2 >= Lb1Verlauf->count())
+        return;
+    row = row2;
     const TUserListeRec entry = LogListe->Get(TLogListe::Verlauf, row);
     if (FAktUserName.PC == entry.PC && FAktUserName.UserName == entry.UserName)
         SetAktUserName(TUserListeRec());
@@ -454,8 +485,12 @@ void TTB_Form1::PuEditLogLeerenClick()
 {
     if (FAktUserName.Text.isEmpty())
         return;
+    const TUserListeRec gefragt = FAktUserName;
     if (!m_env.dialogs->Frage(
             this, QStringLiteral("Soll das Log mit \"%1\" wirklich geleert werden?").arg(FAktUserName.Name)))
+        return;
+    // A send that ended during the question may have opened another partner.
+    if (FAktUserName.PC != gefragt.PC || FAktUserName.UserName != gefragt.UserName)
         return;
     FAktUserName.Text.clear();
     Re1Log->clear();

@@ -170,6 +170,7 @@ void TTB_Form1::Timer0StartTimer()
     ResetEingangVerlauf(2);
     // Without an unread message the inbox commands start disabled, so the status bar offers none.
     MenuAktClick();
+    MenuDateiClick();
 
     MenuStatusOnlineAbwesendBeschaeftigtClick(1);
 
@@ -314,7 +315,7 @@ bool TTB_Form1::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     case QEvent::FocusIn:
-        FocusCue(watched);
+        FocusCue(watched, static_cast<QFocusEvent*>(event)->reason());
         break;
     default:
         break;
@@ -445,12 +446,13 @@ void TTB_Form1::OnSuspend()
     ++UdpQueueGeneration;
     m_env.speech->Stop();
     SendBroadcastListe(false);
-    if (m_sender)
-        m_sender->abort();
     Timer1StatusBar->stop();
     Timer1Liste->stop();
     Timer1UdpTimer->stop();
     m_endpoints->close();
+    // Last: the send ends as failed, and the suspend must be complete whatever that shows.
+    if (m_sender)
+        m_sender->abort();
 }
 
 void TTB_Form1::OnResume()

@@ -185,7 +185,8 @@ private:
     void PuEditPopup(QWidget* control, const QPoint& pos);
     void MenuDateiClick();
     bool ListEvent(QListWidget* list, QEvent* event);
-    void FocusCue(QObject* watched);
+    void FocusCue(QObject* watched, Qt::FocusReason reason);
+    void SetMemo1TextReadOnly(bool readOnlyS);
     void LabelClick(QObject* watched);
     QString KeyHints() const;
     void Beep();

@@ -98,7 +98,7 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
                 Ton(sounds[i], false);
         }
     }
-    Memo1Text->setReadOnly(UserListe->FindIndex(FAktUserName.PC) < 0);
+    SetMemo1TextReadOnly(UserListe->FindIndex(FAktUserName.PC) < 0);
 }
 
 // With hundreds of colleagues the list changes many times a second. It is redrawn at once when it has
@@ -202,7 +202,11 @@ void TTB_Form1::SendFinished(bool ok, const TUserListeRec& recipient, const QStr
         if (!eigenerS && m_settings->Einstellungen.FensterNachSendenMinimierenS)
             Timer1Minimieren->start(1000);
     } else {
-        m_env.dialogs->Info(isVisible() ? this : nullptr, QStringLiteral("Der Text konnte nicht gesendet werden!"));
+        // Shown from the event loop: a failure may be reported from within a suspend, which must not wait
+        // for the user's OK.
+        QTimer::singleShot(0, this, [this] {
+            m_env.dialogs->Info(isVisible() ? this : nullptr, QStringLiteral("Der Text konnte nicht gesendet werden!"));
+        });
     }
     IsSending = false;
     UpdateSendControls();

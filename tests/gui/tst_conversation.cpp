@@ -216,6 +216,11 @@ private slots:
     void partnerGoingOfflineMakesFieldReadOnly();
     void unchangedPresenceLeavesOnlineListUntouched();
     void burstOfNewUsersIsDrawnTogether();
+    void deleteAfterRowsMovedDeletesTheOneAskedAbout();
+    void closeShortcutFollowsTheConversation();
+    void readOnlyDraftCanStillBeReadByKeyboard();
+    void numberPadDeleteDeletes();
+    void suspendDuringSendClosesNetworkBeforeTheFailure();
     void quietPeriodSelectsOwnPc();
     void departmentsInOnlineRows();
     void statusBarKeyHints_data();
@@ -656,7 +661,7 @@ void TestConversation::nextAndPreviousUnread()
         f.window->SetAktUserName(f.window->logListe().Find(key, false));
         QCOMPARE(f.window->aktUserName().PC, openPC);
     } else {
-        f.window->MenuDateiCloseClick();
+        f.window->SetAktUserName(TUserListeRec());
     }
     ui.log->setFocus();
     f.sound.played.clear();
@@ -936,6 +941,100 @@ void TestConversation::burstOfNewUsersIsDrawnTogether()
     QVERIFY2(f.window->onlineListRedraws() - redraws < 40,
              qPrintable(QString::number(f.window->onlineListRedraws() - redraws)));
     QCOMPARE(rowOf(ui.liste, "P39-PC") >= 0, true);
+}
+
+void TestConversation::deleteAfterRowsMovedDeletesTheOneAskedAbout()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    const TUserListeRec carla = partner("cx", "Carla", "C01-PC", 30);
+    const TUserListeRec dora = partner("dx", "Dora", "D01-PC", 20);
+    store(f, false, carla);
+    store(f, false, dora);
+    const int row = rowOf(ui.verlauf, dora.PC);
+    QCOMPARE(row, 1);
+    ui.verlauf->setCurrentRow(row);
+    // While the question waits, Carla writes: she leaves the history and Dora moves up.
+    f.dialogs.waehrendFrage = [&] { store(f, true, carla); };
+    f.window->PuLb3LoeschenClick();
+    QVERIFY(!QFile::exists(f.window->logListe().LogFilePath(dora)));
+    QVERIFY(QFile::exists(f.window->logListe().LogFilePath(carla)));
+    QCOMPARE(rowOf(ui.verlauf, dora.PC), -1);
+    QCOMPARE(f.window->logListe().Count(TLogListe::Eingang), 1);
+}
+
+void TestConversation::closeShortcutFollowsTheConversation()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    auto* close = f.window->findChild<QAction*>("MenuDateiClose");
+    QVERIFY(!close->isEnabled());
+    f.window->SetAktUserName(partner("cx", "Carla", "C01-PC", 30));
+    // Ctrl+F4 works without the menu "Datei" ever being opened.
+    QVERIFY(close->isEnabled());
+    ui.log->setFocus();
+    QTest::keyClick(ui.log, Qt::Key_F4, Qt::ControlModifier);
+    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(!close->isEnabled());
+}
+
+void TestConversation::readOnlyDraftCanStillBeReadByKeyboard()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    ui.text->setFocus();
+    QTest::keyClicks(ui.text, "Hallo");
+    QVERIFY(hear(f, {Bernd.userName, Bernd.name, Bernd.pc, 0, false}));
+    QVERIFY(ui.text->isReadOnly());
+    QTest::keyClick(ui.text, Qt::Key_Home);
+    QTest::keyClick(ui.text, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(ui.text->textCursor().selectedText(), QStringLiteral("H"));
+    QCOMPARE(ui.text->toPlainText(), QStringLiteral("Hallo"));
+}
+
+void TestConversation::numberPadDeleteDeletes()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    store(f, false, partner("cx", "Carla", "C01-PC", 30));
+    ui.verlauf->setFocus();
+    ui.verlauf->setCurrentRow(0);
+    QTest::keyClick(ui.verlauf, Qt::Key_Delete, Qt::KeypadModifier);
+    QCOMPARE(f.dialogs.fragen.size(), 1);
+    QCOMPARE(ui.verlauf->count(), 0);
+}
+
+void TestConversation::suspendDuringSendClosesNetworkBeforeTheFailure()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    // Bernd's presence comes from a loopback address where nobody acknowledges.
+    QVERIFY(hear(f, Bernd, QHostAddress(QStringLiteral("127.0.0.2"))));
+    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    ui.text->setFocus();
+    QTest::keyClicks(ui.text, "Hallo");
+    QTest::keyClick(ui.text, Qt::Key_Return);
+    QTRY_VERIFY(f.window->isSending());
+    f.dialogs.infos.clear();
+    f.window->suspendForTest();
+    // The suspend is complete before the failure is shown, and does not wait for it.
+    QVERIFY(f.dialogs.infos.isEmpty());
+    QVERIFY(!f.window->endpoints().isOpen());
+    QVERIFY(!f.window->isSending());
+    QTRY_COMPARE(f.dialogs.infos, QStringList{QStringLiteral("Der Text konnte nicht gesendet werden!")});
+    QCOMPARE(ui.text->toPlainText(), QStringLiteral("Hallo"));
 }
 
 void TestConversation::quietPeriodSelectsOwnPc()
