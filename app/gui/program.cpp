@@ -17,6 +17,10 @@
 
 void ChooseHeadlessPlatformIfNoDisplay()
 {
+    // The program idles most of its life, woken by timers and datagrams; Qt's own event loop wakes for
+    // less than GLib's. Nothing here needs GLib's loop.
+    if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -16,5 +16,6 @@ struct TProgramHooks
 // Runs the program to its end and returns the exit code. The QApplication must already exist.
 int RunProgram(const TProgramHooks& hooks = TProgramHooks());
 
-// Without any display the program runs headless instead of aborting. Call before QApplication exists.
+// Without any display the program runs headless instead of aborting; and it uses Qt's own event loop.
+// Call before QApplication exists.
 void ChooseHeadlessPlatformIfNoDisplay();
