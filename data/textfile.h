@@ -29,7 +29,7 @@ struct TextFileResult
 
 // Error texts, exactly as the user-facing code expects them.
 extern const QString FileTextTypeError; // "FileTextType konnte nicht ermittelt werden."
-extern const QString Utf8OrAnsiError; // "Datei konnte weder als UTF-8 noch als ANSI gelesen werden: "
+extern const QString Utf8OrAnsiError;   // "Datei konnte weder als UTF-8 noch als ANSI gelesen werden: "
 
 // Strict UTF-8 check of a whole byte stream; nonAsciiSeen tells whether any byte >= 0x80 was met.
 // The streaming form lets FileTextType check a file block by block.
