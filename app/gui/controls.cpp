@@ -1,5 +1,6 @@
 // Controls, menus and captions of the main window. Positions and sizes are computed from the display
 // font (SchalterEinrichten), so nothing here uses a layout manager.
+#include "app/gui/editcontrol.h"
 #include "app/gui/mainwindow.h"
 #include "shell/settings.h"
 #include "speech/output.h"
@@ -244,14 +245,8 @@ void TTB_Form1::CreatePopups()
     PuEditLogVorlesen = item(PuEdit, "PuEditLogVorlesen", QStringLiteral("Log &vorlesen"));
     PuEditLogLeeren = item(PuEdit, "PuEditLogLeeren", QString());
     PuEditTextLoeschen = item(PuEdit, "PuEditTextLoeschen", QString());
-    connect(PuEditKopieren, &QAction::triggered, this, [this] {
-        if (auto* e = qobject_cast<QLineEdit*>(m_editPopupFor))
-            e->copy();
-        else if (auto* m = qobject_cast<QPlainTextEdit*>(m_editPopupFor))
-            m->copy();
-        else if (auto* r = qobject_cast<QTextEdit*>(m_editPopupFor))
-            r->copy();
-    });
+    connect(PuEditKopieren, &QAction::triggered, this,
+            [this] { WithEditControl(m_editPopupFor, [](auto* e) { e->copy(); }); });
     connect(PuEditEinfuegen, &QAction::triggered, this, [this] {
         Memo1Text->setFocus();
         if (Memo1Text->isReadOnly())
@@ -259,14 +254,8 @@ void TTB_Form1::CreatePopups()
         else
             Memo1Text->paste();
     });
-    connect(PuEditAllesMarkieren, &QAction::triggered, this, [this] {
-        if (auto* e = qobject_cast<QLineEdit*>(m_editPopupFor))
-            e->selectAll();
-        else if (auto* m = qobject_cast<QPlainTextEdit*>(m_editPopupFor))
-            m->selectAll();
-        else if (auto* r = qobject_cast<QTextEdit*>(m_editPopupFor))
-            r->selectAll();
-    });
+    connect(PuEditAllesMarkieren, &QAction::triggered, this,
+            [this] { WithEditControl(m_editPopupFor, [](auto* e) { e->selectAll(); }); });
     connect(PuEditLogLeeren, &QAction::triggered, this, &TTB_Form1::PuEditLogLeerenClick);
     connect(PuEditTextLoeschen, &QAction::triggered, this, [this] { Memo1Text->clear(); });
     connect(PuEditLogVorlesen, &QAction::triggered, this,

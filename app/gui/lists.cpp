@@ -1,6 +1,7 @@
 // The main window's lists and the conversation: drawing, opening, marking as read, deleting, the message
 // field's rules and the edit popup.
 #include "app/gui/dialogs.h"
+#include "app/gui/editcontrol.h"
 #include "app/gui/mainwindow.h"
 #include "common/texts.h"
 #include "data/listrows.h"
@@ -131,7 +132,7 @@ void TTB_Form1::ResetLb1Liste(const QString& APC)
         ++m_onlineRedraws;
     UserListe->ChangeS = false;
 
-    const int geaendert = LogListe->Update(QVector<TUserListeRec>::fromList(UserListe->GetListe()));
+    const int geaendert = LogListe->Update(UserListe->GetListe());
     if (geaendert == 1 || geaendert == 3)
         ResetEingangVerlauf(1);
     if (geaendert == 2 || geaendert == 3)
@@ -332,7 +333,7 @@ void TTB_Form1::Memo1TextChange()
 
 void TTB_Form1::UpdateSendControls()
 {
-    const bool enabled = !IsSending && !Memo1Text->toPlainText().trimmed().isEmpty() && !FAktUserName.PC.isEmpty();
+    const bool enabled = !isSending() && !Memo1Text->toPlainText().trimmed().isEmpty() && !FAktUserName.PC.isEmpty();
     Btn1Senden->setEnabled(enabled);
     MenuAktSenden->setEnabled(enabled);
 }
@@ -510,16 +511,10 @@ void TTB_Form1::PuEditPopup(QWidget* control, const QPoint& pos)
     const int tag = control->property("Tag").toInt();
     QString selected;
     QString all;
-    if (auto* e = qobject_cast<QLineEdit*>(control)) {
-        selected = e->selectedText();
-        all = e->text();
-    } else if (auto* m = qobject_cast<QPlainTextEdit*>(control)) {
-        selected = m->textCursor().selectedText();
-        all = m->toPlainText();
-    } else if (auto* r = qobject_cast<QTextEdit*>(control)) {
-        selected = r->textCursor().selectedText();
-        all = r->toPlainText();
-    }
+    WithEditControl(control, [&](auto* e) {
+        selected = SelectedText(e);
+        all = WholeText(e);
+    });
     PuEditTextLoeschen->setVisible(tag == 2);
     PuEditTextLoeschen->setEnabled(!Memo1Text->toPlainText().isEmpty());
     PuEditEinfuegen->setVisible(tag == 2);

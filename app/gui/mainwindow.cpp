@@ -83,9 +83,7 @@ TTB_Form1::~TTB_Form1()
 
 void TTB_Form1::FormCreate()
 {
-    IsClosing = IsRunning = IsSending = false;
-    ErwarteterAckPC.clear();
-    ErwarteteAckID.clear();
+    IsClosing = IsRunning = false;
     UdpQueueGeneration = 0;
 
     // Minimum 1000 x 700 and initial 1200 x 900, each cut to the work area.
@@ -103,7 +101,7 @@ void TTB_Form1::FormCreate()
         QDir().mkpath(m_env.logFolderPath);
 
     AutoCloseS = true;
-    StandByS = RuhezustandS = EmpfangenS = SoundS = false;
+    StandByS = RuhezustandS = SoundS = false;
 
     SchonGestartetS = false;
     CreateControls();
@@ -243,7 +241,8 @@ void TTB_Form1::SchalterEinrichten()
     const LayoutInput in = LayoutInputFrom(this);
     // Large print widens the window (within the work area) rather than cutting captions off.
     const int rahmen = width() - centralWidget()->width();
-    const int bereit = workArea(this).isValid() ? workArea(this).width() : QWIDGETSIZE_MAX;
+    const QSize area = workArea(this);
+    const int bereit = area.isValid() ? area.width() : QWIDGETSIZE_MAX;
     const int minW = qMin(qMax(m_designMinWidth, MinimumClientWidth(in) + rahmen), bereit);
     if (minimumWidth() != minW)
         setMinimumWidth(minW);

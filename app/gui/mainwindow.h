@@ -171,6 +171,7 @@ private:
     void UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress& peer);
     void UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
     void SendFinished(bool ok, const TUserListeRec& recipient, const QString& text);
+    void NachrichtMelden(const QString& name, const QString& text, bool wiederherstellenS);
     QHostAddress PresenceAddress(const QString& pc) const;
     void RedrawOnlineList();
     void RedrawOnlineListNow();
@@ -219,13 +220,11 @@ private:
     // Process flags of the lifecycle.
     bool IsClosing = false;
     bool IsRunning = false;
-    bool IsSending = false;
     bool SchonGestartetS = false;
     bool SilentS = false;
     bool StandByS = false;
     bool AutoCloseS = true;
     bool RuhezustandS = false;
-    bool EmpfangenS = false;
     bool SoundS = false;
     bool HookS = false;
     bool AutoAbwesendAktivS = false;
@@ -237,8 +236,6 @@ private:
     int UdpQueueGeneration = 0;
     uint32_t AbwesendCount = 0;
     QTime Onlinezeit;
-    QString ErwarteterAckPC;
-    QString ErwarteteAckID;
     QString m_iconHint;
     TUserListeRec FAktUserName;
 

@@ -139,16 +139,7 @@ void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& n
     const bool warImTray = m_trayShown;
     ResetEingangVerlauf(1);
     ResetEingangVerlauf(2);
-    const TEinstellungen& e = m_settings->Einstellungen;
-    if (e.NachrichtLesenS && !IsBusy())
-        m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(name, msgText), true);
-    if (m_trayShown) {
-        if (e.FensterWiederherstellenS && !IsBusy())
-            FensterMinimierenWiederherstellen(false);
-        else if (!IsBusy())
-            Cti->showMessage(QStringLiteral("Nachricht von %1").arg(name), msgText, QSystemTrayIcon::Information,
-                             15000);
-    }
+    NachrichtMelden(name, msgText, m_settings->Einstellungen.FensterWiederherstellenS);
     const bool gleicherPartner = FAktUserName.PC == partner.PC && FAktUserName.UserName == partner.UserName;
     if (gleicherPartner || FAktUserName.PC.isEmpty() || warImTray) {
         SetAktUserName(partner);
@@ -157,6 +148,22 @@ void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& n
     } else {
         MenuAktClick();
     }
+}
+
+// A new message is read out, and from the tray it restores the window or shows a balloon; a busy user
+// is left alone.
+void TTB_Form1::NachrichtMelden(const QString& name, const QString& text, bool wiederherstellenS)
+{
+    if (IsBusy())
+        return;
+    if (m_settings->Einstellungen.NachrichtLesenS)
+        m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(name, text), true);
+    if (!m_trayShown)
+        return;
+    if (wiederherstellenS)
+        FensterMinimierenWiederherstellen(false);
+    else
+        Cti->showMessage(QStringLiteral("Nachricht von %1").arg(name), text, QSystemTrayIcon::Information, 15000);
 }
 
 // --- Sending ----------------------------------------------------------------------------------------
@@ -173,11 +180,7 @@ void TTB_Form1::Btn1SendenClick()
         Beep();
         return;
     }
-    if (!m_sender->isSending())
-        return;
-    IsSending = true;
-    Btn1Senden->setEnabled(false);
-    MenuAktSenden->setEnabled(false);
+    UpdateSendControls();
 }
 
 void TTB_Form1::SendFinished(bool ok, const TUserListeRec& recipient, const QString& text)
@@ -186,13 +189,8 @@ void TTB_Form1::SendFinished(bool ok, const TUserListeRec& recipient, const QStr
         Ton(TSound::sOutgoing, false);
         const bool eigenerS = recipient.PC == m_env.computerName;
         if (eigenerS) {
-            const TEinstellungen& e = m_settings->Einstellungen;
             Ton(TSound::sIncoming, false);
-            if (e.NachrichtLesenS && !IsBusy())
-                m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(recipient.Name, text), true);
-            if (m_trayShown && !IsBusy())
-                Cti->showMessage(QStringLiteral("Nachricht von %1").arg(recipient.Name), text,
-                                 QSystemTrayIcon::Information, 15000);
+            NachrichtMelden(recipient.Name, text, false);
         }
         SetAktUserName(recipient);
         ResetEingangVerlauf(1);
@@ -208,7 +206,6 @@ void TTB_Form1::SendFinished(bool ok, const TUserListeRec& recipient, const QStr
             m_env.dialogs->Info(isVisible() ? this : nullptr, QStringLiteral("Der Text konnte nicht gesendet werden!"));
         });
     }
-    IsSending = false;
     UpdateSendControls();
 }
 

@@ -12,11 +12,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/vlan/vlan.sh
 . "$HERE/vlan.sh"
 
-VLAN_TOBRIK=${1:-${VLAN_TOBRIK:-}}
-if [ -z "$VLAN_TOBRIK" ] || [ ! -x "$VLAN_TOBRIK" ]; then
-    echo "no program: give the path of the built tobrik as the first argument" >&2
-    exit 1
-fi
+vlan_programs "${1:-}"
 ATSPI_CHECK=$HERE/atspi_check.py
 BUS_LAUNCHER=/usr/libexec/at-spi-bus-launcher
 REGISTRY=/usr/libexec/at-spi2-registryd

@@ -12,14 +12,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/vlan/vlan.sh
 . "$HERE/vlan.sh"
 
-VLAN_TOBRIK=${1:-${VLAN_TOBRIK:-}}
-VLAN_DRIVER=${2:-${VLAN_DRIVER:-}}
-for f in "$VLAN_TOBRIK" "$VLAN_DRIVER"; do
-    if [ -z "$f" ] || [ ! -x "$f" ]; then
-        echo "give the paths of the built tobrik and tobrik_driver as arguments" >&2
-        exit 1
-    fi
-done
+vlan_programs "${1:-}" "${2:-}" driver
 
 reply_has() { printf '%s\n' "$VLAN_REPLY" | grep -q -- "$1"; }
 # online_has HOST TAG PC: the online list of the scripted program shows PC.

@@ -43,6 +43,20 @@ VLAN_WATCHDOG=
 
 vlan_log() { printf 'vlan: %s\n' "$*" >&2; }
 
+# vlan_programs TOBRIK [DRIVER]: the test's arguments (else VLAN_TOBRIK / VLAN_DRIVER); exits 1
+# when a program that the test needs is not there. With "driver" as a third word the driver is needed.
+vlan_programs() {
+    VLAN_TOBRIK=${1:-$VLAN_TOBRIK}
+    VLAN_DRIVER=${2:-$VLAN_DRIVER}
+    local f
+    for f in "$VLAN_TOBRIK" ${3:+"$VLAN_DRIVER"}; do
+        if [ -z "$f" ] || [ ! -x "$f" ]; then
+            echo "give the paths of the built tobrik${3:+ and tobrik_driver} as arguments" >&2
+            exit 1
+        fi
+    done
+}
+
 # vlan_check DESCRIPTION COMMAND...: runs COMMAND as one check of a test, prints ok or FAIL and
 # counts it; returns COMMAND's success. vlan_summary prints the counts and fails if any check did.
 VLAN_PASSED=0
