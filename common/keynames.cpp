@@ -67,7 +67,7 @@ QString KeyHintText(const TKeyHintInput& in)
         text += GermanShortcutText(in.gelesen) + QStringLiteral("=Gelesen; ");
     else if (in.sendenS)
         text += GermanShortcutText(in.senden) + QStringLiteral("=Senden; ");
-    else
+    else if (in.optionenS)
         text += GermanShortcutText(in.optionen) + QStringLiteral("=Optionen; ");
     text += GermanShortcutText(in.minimieren) + QStringLiteral("=Minimieren; ");
     text.chop(2);

@@ -11,7 +11,7 @@ QString GermanShortcutText(int keyCombination);
 // the first enabled command of each. Every shortcut is a key combination as QKeySequence stores it.
 struct TKeyHintInput
 {
-    bool naechsteS = false, vorherigeS = false, gelesenS = false, sendenS = false;
+    bool naechsteS = false, vorherigeS = false, gelesenS = false, sendenS = false, optionenS = true;
     int naechste = 0, vorherige = 0, gelesen = 0, senden = 0, optionen = 0, minimieren = 0;
 };
 QString KeyHintText(const TKeyHintInput& in);

@@ -246,15 +246,19 @@ void TestListRows::keyHintText_data()
     QTest::addColumn<bool>("vorherigeS");
     QTest::addColumn<bool>("gelesenS");
     QTest::addColumn<bool>("sendenS");
+    QTest::addColumn<bool>("optionenS");
     QTest::addColumn<QString>("expected");
     QTest::newRow("Next unread and mark as read")
-        << true << true << true << true << "Strg+BildAb=Nächste; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren";
+        << true << true << true << true << true << "Strg+BildAb=Nächste; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren";
     QTest::newRow("Nothing enabled leaves options and minimise")
-        << false << false << false << false << "Strg+O=Optionen; Strg+Alt+BildAb=Minimieren";
+        << false << false << false << false << true << "Strg+O=Optionen; Strg+Alt+BildAb=Minimieren";
+    QTest::newRow("Disabled options are not offered")
+        << false << false << false << false << false << "Strg+Alt+BildAb=Minimieren";
     QTest::newRow("Previous when next is disabled")
-        << false << true << true << false << "Strg+BildAuf=Vorherige; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren";
+        << false << true << true << false << false
+        << "Strg+BildAuf=Vorherige; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren";
     QTest::newRow("Send when mark as read is disabled")
-        << false << false << false << true << "Strg+S=Senden; Strg+Alt+BildAb=Minimieren";
+        << false << false << false << true << false << "Strg+S=Senden; Strg+Alt+BildAb=Minimieren";
 }
 
 void TestListRows::keyHintText()
@@ -264,6 +268,8 @@ void TestListRows::keyHintText()
     QFETCH(bool, vorherigeS);
     QFETCH(bool, gelesenS);
     QFETCH(bool, sendenS);
+    QFETCH(bool, optionenS);
+    in.optionenS = optionenS;
     in.naechsteS = naechsteS;
     in.vorherigeS = vorherigeS;
     in.gelesenS = gelesenS;

@@ -172,6 +172,10 @@ void TTB_Form1::CreateMenus()
     connect(MenuAktGelesen, &QAction::triggered, this, &TTB_Form1::Btn1GelesenClick);
     connect(MenuAktOrdner, &QAction::triggered, this, &TTB_Form1::MenuAktOrdnerClick);
     MenuAktOptionen = item(akt, "MenuAktOptionen", QStringLiteral("&Optionen..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    // Commands whose dialogs and voices are not built yet stay disabled, so a screen reader does not
+    // offer what would do nothing.
+    MenuAktOptionen->setEnabled(false);
+    Btn1Optionen->setEnabled(false);
 
     QMenu* status = bar->addMenu(QStringLiteral("Stat&us"));
     status->setObjectName(QStringLiteral("MenuStatus"));
@@ -205,10 +209,12 @@ void TTB_Form1::CreateMenus()
     const Qt::Key speechKeys[4] = {Qt::Key_F5, Qt::Key_F4, Qt::Key_F9, Qt::Key_F8};
     for (int i = 0; i < 4; ++i)
         item(sprache, speechNames[i], speechCaptions[i], QKeySequence(speechKeys[i]))->setProperty("Tag", i + 1);
+    for (QAction* a : sprache->actions())
+        a->setEnabled(false);
 
     QMenu* ansicht = bar->addMenu(QStringLiteral("&Ansicht"));
     ansicht->setObjectName(QStringLiteral("MenuAns"));
-    item(ansicht, "MenuAnsSchrifteinstellungen", QStringLiteral("&Schrifteinstellungen..."));
+    item(ansicht, "MenuAnsSchrifteinstellungen", QStringLiteral("&Schrifteinstellungen..."))->setEnabled(false);
 
     QMenu* hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
     hilfe->setObjectName(QStringLiteral("MenuHilfe"));
@@ -218,6 +224,8 @@ void TTB_Form1::CreateMenus()
     item(hilfe, "MenuHilfeSpenden", QStringLiteral("&Spenden..."));
     item(hilfe, "MenuHilfeUpdate", QStringLiteral("&Aktualisierung..."));
     item(hilfe, "MenuHilfeInfo", QStringLiteral("&Info"));
+    for (QAction* a : hilfe->actions())
+        a->setEnabled(false);
 
     // Hidden items exist only for their shortcuts: actions of the window itself, in no menu.
     auto hidden = [this](const char* name, const QString& caption, const QKeySequence& key) {
@@ -231,7 +239,8 @@ void TTB_Form1::CreateMenus()
                               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F1));
     connect(jawsMin, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(true); });
     hidden("MenuSpracheUngelesenJaws", QStringLiteral("Anzahl ungelesener Nachrichten (&Jaws)"),
-           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F2));
+           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F2))
+        ->setEnabled(false);
 }
 
 void TTB_Form1::CreatePopups()

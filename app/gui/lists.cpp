@@ -484,15 +484,19 @@ void TTB_Form1::PuLb3LoeschenClick()
 
 void TTB_Form1::PuEditLogLeerenClick()
 {
-    if (FAktUserName.Text.isEmpty())
-        return;
-    const TUserListeRec gefragt = FAktUserName;
-    if (!m_env.dialogs->Frage(
-            this, QStringLiteral("Soll das Log mit \"%1\" wirklich geleert werden?").arg(FAktUserName.Name)))
-        return;
-    // A send that ended during the question may have opened another partner.
-    if (FAktUserName.PC != gefragt.PC || FAktUserName.UserName != gefragt.UserName)
-        return;
+    TUserListeRec gefragt;
+    do {
+        if (FAktUserName.Text.isEmpty())
+            return;
+        gefragt = FAktUserName;
+        if (!m_env.dialogs->Frage(
+                this, QStringLiteral("Soll das Log mit \"%1\" wirklich geleert werden?").arg(FAktUserName.Name)))
+            return;
+        // A send that ended during the question may have opened another partner.
+        if (FAktUserName.PC != gefragt.PC || FAktUserName.UserName != gefragt.UserName)
+            return;
+        // A message that arrived during the question was never seen: the answer did not cover it.
+    } while (FAktUserName.Text != gefragt.Text);
     FAktUserName.Text.clear();
     Re1Log->clear();
     const int slot = UserListe->FindIndex(FAktUserName.PC);

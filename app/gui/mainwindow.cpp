@@ -122,8 +122,6 @@ void TTB_Form1::FormCreate()
     SetFensterTitel(false);
 
     m_endpoints = std::make_unique<UdpEndpoints>(m_env.ports ? *m_env.ports : UdpPorts());
-    connect(m_endpoints.get(), &UdpEndpoints::bindFailed, this,
-            [this](const QString& message) { m_env.dialogs->Info(isVisible() ? this : nullptr, message); });
     ConnectNetwork();
     m_endpoints->open();
 
@@ -269,6 +267,33 @@ void TTB_Form1::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) && !IsClosing &&
         !m_trayShown)
         QTimer::singleShot(0, this, [this] { FensterMinimierenWiederherstellen(true); });
+}
+
+QSize TTB_Form1::FrameExtra() const
+{
+    if (m_env.frameMargins) {
+        const QMargins m = m_env.frameMargins();
+        return QSize(m.left() + m.right(), m.top() + m.bottom());
+    }
+    return frameGeometry().size() - size();
+}
+
+void TTB_Form1::ApplySavedSize()
+{
+    if (!m_savedOuter.isValid())
+        return;
+    const QSize extra = FrameExtra();
+    resize(m_savedOuter - extra);
+    // Before the window manager has framed the window its frame is unknown; the move that framing
+    // causes applies the size again.
+    if (extra.width() > 0 || extra.height() > 0 || m_env.frameMargins)
+        m_savedOuter = QSize();
+}
+
+void TTB_Form1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    ApplySavedSize();
 }
 
 bool TTB_Form1::eventFilter(QObject* watched, QEvent* event)
@@ -448,6 +473,9 @@ void TTB_Form1::OnSuspend()
     Timer1StatusBar->stop();
     Timer1Liste->stop();
     Timer1UdpTimer->stop();
+    // The quiet phase starts anew once the network is back.
+    Timer1Sounds->stop();
+    SoundS = false;
     m_endpoints->close();
     // Last: the send ends as failed, and the suspend must be complete whatever that shows.
     if (m_sender)
@@ -682,7 +710,8 @@ void TTB_Form1::Timer1MinimierenTimer()
 void TTB_Form1::Timer1SoundsTimer()
 {
     Timer1Sounds->stop();
-    SoundS = true;
+    if (!StandByS)
+        SoundS = true;
 }
 
 void TTB_Form1::Timer1StatusBarTimer()
@@ -718,6 +747,7 @@ QString TTB_Form1::KeyHints() const
     in.vorherigeS = MenuAktNachrichtVorherige->isEnabled();
     in.gelesenS = Btn1Gelesen->isEnabled();
     in.sendenS = Btn1Senden->isEnabled();
+    in.optionenS = MenuAktOptionen->isEnabled();
     in.naechste = MenuAktNachrichtNaechste->shortcut()[0].toCombined();
     in.vorherige = MenuAktNachrichtVorherige->shortcut()[0].toCombined();
     in.gelesen = MenuAktGelesen->shortcut()[0].toCombined();
@@ -755,13 +785,14 @@ void TTB_Form1::RegistryLadenSpeichern(bool LadenS)
         if (!RegistryLaden(*m_env.settingsStore, s, context))
             return;
         RuhezustandS = s.RuhezustandS;
-        resize(s.Fenster.width, s.Fenster.height);
+        m_savedOuter = QSize(s.Fenster.width, s.Fenster.height);
+        ApplySavedSize();
         m_pendingMaximize = s.Fenster.state != 0;
         SetFensterTitel(false);
         return;
     }
     s.Fenster.state = isMaximized() ? 2 : (m_trayShown || isMinimized() ? 1 : 0);
-    const QSize outer = frameGeometry().size();
+    const QSize outer = size() + FrameExtra();
     s.Fenster.width = outer.width();
     s.Fenster.height = outer.height();
     RegistrySpeichern(*m_env.settingsStore, s);

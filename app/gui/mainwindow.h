@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 #include <QTime>
 #include <functional>
@@ -64,6 +65,7 @@ struct TMainWindowEnv
     std::function<bool()> hibernate;                       // null: the platform's hibernation
     QString startupLinkPath;                               // the autostart entry; empty: no autostart
     ILastInput* lastInput = nullptr;                       // null: only the program's own input counts
+    std::function<QMargins()> frameMargins;                // null: the window manager's frame
 };
 
 class TTB_Form1 : public QMainWindow
@@ -148,6 +150,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     // Lifecycle, in the order it runs.
@@ -201,6 +204,9 @@ private:
     void Ton(TSound sound, bool busyS);
     bool IsBusy() const;
     uint32_t GetLetzteEingabe();
+    // What the frame adds to the inner size; the settings store the outer size.
+    QSize FrameExtra() const;
+    void ApplySavedSize();
 
     TMainWindowEnv m_env;
     std::unique_ptr<TSettingsState> m_settings;
@@ -236,6 +242,7 @@ private:
     int UdpQueueGeneration = 0;
     uint32_t AbwesendCount = 0;
     QTime Onlinezeit;
+    QSize m_savedOuter; // a stored outer size waiting for the window manager's frame to be known
     QString m_iconHint;
     TUserListeRec FAktUserName;
 

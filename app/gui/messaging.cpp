@@ -27,6 +27,9 @@
 void TTB_Form1::ConnectNetwork()
 {
     m_endpoints->disconnect(this);
+    // Made again with the others: the disconnect above takes every connection to the window.
+    connect(m_endpoints.get(), &UdpEndpoints::bindFailed, this,
+            [this](const QString& message) { m_env.dialogs->Info(isVisible() ? this : nullptr, message); });
     connect(m_endpoints.get(), &UdpEndpoints::presenceReceived, this, &TTB_Form1::UdpS1ListeUDPRead);
 
     m_receiver = std::make_unique<TTextReceiver>(*m_endpoints, *LogListe, m_env.computerName, *m_env.clock);
@@ -200,6 +203,10 @@ void TTB_Form1::SendFinished(bool ok, const TUserListeRec& recipient, const QStr
         if (!eigenerS && m_settings->Einstellungen.FensterNachSendenMinimierenS)
             Timer1Minimieren->start(1000);
     } else {
+        // A message to the own PC may have been filed in memory before its save failed: the rows must
+        // still show the store, or a row would open another partner.
+        ResetEingangVerlauf(1);
+        ResetEingangVerlauf(2);
         // Shown from the event loop: a failure may be reported from within a suspend, which must not wait
         // for the user's OK.
         QTimer::singleShot(0, this, [this] {

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -227,6 +228,9 @@ private slots:
     void statusBarKeyHints();
     void sendToOwnComputer();
     void failedSendShowsNoticeAndLogsNothing();
+    void failedSaveKeepsListsInStepWithTheStore();
+    void clearLogAsksAgainAfterAMessageArrived_data();
+    void clearLogAsksAgainAfterAMessageArrived();
     void focusCues_data();
     void focusCues();
 };
@@ -1081,8 +1085,7 @@ void TestConversation::statusBarKeyHints_data()
     QTest::addColumn<int>("open"); // inbox position, -1 none, -2 the own PC
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Nothing open and nothing unread")
-        << -1 << "" << QStringLiteral("Strg+O=Optionen; Strg+Alt+BildAb=Minimieren");
+    QTest::newRow("Nothing open and nothing unread") << -1 << "" << QStringLiteral("Strg+Alt+BildAb=Minimieren");
     QTest::newRow("Second of three unread open")
         << 1 << "" << QStringLiteral("Strg+BildAb=Nächste; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren");
     QTest::newRow("Last of three unread open")
@@ -1176,6 +1179,67 @@ void TestConversation::failedSendShowsNoticeAndLogsNothing()
     QCOMPARE(f.window->logListe().Count(TLogListe::Eingang) + f.window->logListe().Count(TLogListe::Verlauf), 0);
     QVERIFY(!QFile::exists(f.window->logListe().LogFilePath(f.window->aktUserName())));
     QCOMPARE(countSound(f, TSound::sOutgoing), 0);
+}
+
+void TestConversation::failedSaveKeepsListsInStepWithTheStore()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    store(f, true, partner("cx", "Carla", "C01-PC", 30));
+    const TUserListeRec own = f.window->userListe().FindUser(OwnPC);
+    // A folder where the own log belongs: no save can replace it, not even as root.
+    QVERIFY(QDir().mkpath(f.window->logListe().LogFilePath(own)));
+    f.window->SetAktUserName(own);
+    ui.text->setPlainText(QStringLiteral("An mich selbst"));
+    ui.senden->click();
+    QTRY_COMPARE(f.dialogs.infos, QStringList{QStringLiteral("Der Text konnte nicht gesendet werden!")});
+    // Every row opens the entry the store has at that position.
+    for (auto [list, nr] : {std::pair{ui.eingang, TLogListe::Eingang}, {ui.verlauf, TLogListe::Verlauf}}) {
+        QCOMPARE(list->count(), f.window->logListe().Count(nr));
+        for (int row = 0; row < list->count(); ++row)
+            QVERIFY2(list->item(row)->text().contains(f.window->logListe().Get(nr, row).Name),
+                     qPrintable(list->item(row)->text()));
+    }
+}
+
+void TestConversation::clearLogAsksAgainAfterAMessageArrived_data()
+{
+    QTest::addColumn<bool>("secondAnswer");
+    QTest::newRow("Yes the second time empties both") << true;
+    QTest::newRow("No the second time keeps the new message") << false;
+}
+
+void TestConversation::clearLogAsksAgainAfterAMessageArrived()
+{
+    QFETCH(bool, secondAnswer);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    TUserListeRec bernd = partner(Bernd.userName, Bernd.name, Bernd.pc, 30);
+    store(f, false, bernd);
+    f.window->SetAktUserName(f.window->logListe().Find(bernd, false));
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+    // While the first question is open, Bernd writes (and is acknowledged); the second question gets the
+    // second answer.
+    f.dialogs.waehrendFrage = [&] {
+        if (f.dialogs.fragen.size() == 1) {
+            peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|Noch eine Frage|0041A3F2"),
+                               QHostAddress::LocalHost, f.ports.Text);
+            QVERIFY(QTest::qWaitFor([&] { return f.window->aktUserName().Text.contains("Noch eine Frage"); }, 5000));
+        } else {
+            f.dialogs.antwort = secondAnswer;
+        }
+    };
+    f.dialogs.antwort = true;
+    f.window->PuEditLogLeerenClick();
+    QCOMPARE(f.dialogs.fragen.size(), 2);
+    QCOMPARE(f.window->logListe().Find(bernd, false).Text.contains("Noch eine Frage"), !secondAnswer);
+    QCOMPARE(ui.log->toPlainText().contains("Noch eine Frage"), !secondAnswer);
 }
 
 void TestConversation::focusCues_data()

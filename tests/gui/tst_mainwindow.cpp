@@ -7,6 +7,7 @@
 #include "common/clock.h"
 #include "common/fields.h"
 #include "data/logliste.h"
+#include "data/userliste.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
 #include "shell/power.h"
@@ -14,7 +15,12 @@
 #include "shell/settingsstore.h"
 #include "speech/output.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QMenu>
+#include <QMetaMethod>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +41,10 @@ private slots:
     void quitPathsWithoutQuestion();
     void endOfSessionAnnouncesOfflineOnce();
     void suspendClosesNetworkAndResumeReopensOnce();
+    void portInUseIsReportedOnce();
+    void quietPhaseAfterResumeWaitsForTheNetwork();
+    void enabledCommandsAllAct();
+    void savedSizeSurvivesRestarts();
     void silentStartForcesSoundsOff();
     void receivedMessageIsStoredAcknowledgedAndShown();
 };
@@ -184,6 +194,109 @@ void TestMainWindow::suspendClosesNetworkAndResumeReopensOnce()
     QTRY_COMPARE_WITH_TIMEOUT(f.heard("1"), 2, 1000);
 }
 
+void TestMainWindow::portInUseIsReportedOnce()
+{
+    QUdpSocket holder;
+    Fixture f({}, [&holder](const UdpPorts& ports) { QVERIFY(holder.bind(ports.BindAdresse, ports.Text)); });
+    f.start();
+    const QString notice = QStringLiteral("Das Senden und Empfangen von Nachrichten ist nicht möglich");
+    QCOMPARE(f.dialogs.infos.size(), 1);
+    QVERIFY2(f.dialogs.infos.first().startsWith(notice), qPrintable(f.dialogs.infos.first()));
+    // The port is still taken after a resume: the user was told already.
+    f.power.triggerSuspending();
+    f.power.triggerResumed();
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->endpoints().isOpen(), 8000);
+    QCOMPARE(f.dialogs.infos.size(), 1);
+}
+
+void TestMainWindow::quietPhaseAfterResumeWaitsForTheNetwork()
+{
+    Fixture f;
+    f.start();
+    // Asleep and awake again within the quiet phase of the start: its end must not count.
+    f.power.triggerSuspending();
+    f.power.triggerResumed();
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->endpoints().isOpen(), 8000);
+    f.sound.played.clear();
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+    peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|0|1|09:00:00|1|3"), QHostAddress::LocalHost,
+                       f.ports.Liste);
+    QTRY_COMPARE(f.window->userListe().OnlineCount(), 2);
+    QCOMPARE(f.sound.played.size(), size_t(0));
+    // 2.9 s after the network is back, changes sound again.
+    QTest::qWait(3000);
+    peer.writeDatagram(QByteArray("TB1|ckahl|Carla Kahl|C01-PC|0|1|09:00:00|1|3"), QHostAddress::LocalHost,
+                       f.ports.Liste);
+    QTRY_VERIFY(!f.sound.played.empty());
+    QCOMPARE(f.sound.played.back(), TSound::sOnline);
+}
+
+namespace {
+
+// How many listen to a signal: the count is protected, its member pointer is not.
+struct SignalPeek : QObject
+{
+    using QObject::receivers;
+};
+
+int receiverCount(const QObject* o, const char* signal)
+{
+    return (o->*(&SignalPeek::receivers))(signal);
+}
+
+// Every menu an action is in listens to it for its own bookkeeping; a handler is one more.
+bool hasHandler(const QAction* a)
+{
+    int menus = 0;
+    for (const QObject* o : a->associatedObjects())
+        menus += qobject_cast<const QMenu*>(o) ? 1 : 0;
+    return receiverCount(a, SIGNAL(triggered(bool))) > menus;
+}
+
+} // namespace
+
+// A screen-reader user tries what is offered: nothing enabled may be without a handler.
+void TestMainWindow::enabledCommandsAllAct()
+{
+    Fixture f;
+    f.start();
+    QStringList idle;
+    for (QAction* a : f.window->findChildren<QAction*>()) {
+        if (a->menu() || a->isSeparator() || !a->isVisible() || a->objectName().isEmpty())
+            continue;
+        if (a->isEnabled() && !hasHandler(a))
+            idle.append(a->objectName());
+    }
+    for (QPushButton* b : f.window->findChildren<QPushButton*>()) {
+        if (b->isEnabled() && receiverCount(b, SIGNAL(clicked(bool))) == 0)
+            idle.append(b->objectName());
+    }
+    QVERIFY2(idle.isEmpty(), qPrintable(idle.join(", ")));
+    // The disabled ones are still there for their names and keys.
+    QVERIFY(f.window->findChild<QAction*>("MenuAktOptionen"));
+    QVERIFY(!f.window->findChild<QAction*>("MenuAktOptionen")->isEnabled());
+}
+
+// The stored size is the outer one; applied as the inner size it would grow by the frame at every start.
+void TestMainWindow::savedSizeSurvivesRestarts()
+{
+    MemorySettingsStore store;
+    store.writeDword("Width", 1300);
+    store.writeDword("Height", 950);
+    for (int start = 0; start < 3; ++start) {
+        Fixture f;
+        f.frame = QMargins(8, 30, 8, 8);
+        f.store = store;
+        f.start();
+        QCOMPARE(f.window->size(), QSize(1284, 912));
+        f.window->PuCtiBeendenClick();
+        QCOMPARE(f.store.readDword("Width"), std::optional<uint32_t>(1300));
+        QCOMPARE(f.store.readDword("Height"), std::optional<uint32_t>(950));
+        store = f.store;
+    }
+}
+
 void TestMainWindow::silentStartForcesSoundsOff()
 {
     Fixture f({"/silent"});
@@ -218,5 +331,19 @@ void TestMainWindow::receivedMessageIsStoredAcknowledgedAndShown()
     QVERIFY(f.window->iconHint().endsWith(QStringLiteral("; Ungelesen: 1")));
 }
 
-QTEST_MAIN(TestMainWindow)
+// A screen as large as a desktop's, so stored window sizes are not cut to the small default screen.
+int main(int argc, char** argv)
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath("screen.json");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(R"({"screens": [{"name": "Desktop", "x": 0, "y": 0, "width": 1920, "height": 1080}]})") < 0)
+        return 1;
+    file.close();
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QFile::encodeName(config));
+    QApplication app(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mainwindow.moc"

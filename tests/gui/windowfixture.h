@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -34,11 +35,15 @@ struct Fixture
     std::unique_ptr<QSignalSpy> presence;
     std::unique_ptr<QSignalSpy> ended;
     QStringList openedFolders;
+    QMargins frame; // what the window manager's frame adds
     int hibernations = 0;
 
-    explicit Fixture(const QStringList& arguments = {})
+    // beforeWindow runs once the ports are chosen, before the window opens them.
+    explicit Fixture(const QStringList& arguments = {}, const std::function<void(const UdpPorts&)>& beforeWindow = {})
     {
         ports = freeLoopbackPorts();
+        if (beforeWindow)
+            beforeWindow(ports);
         TMainWindowEnv env;
         env.clock = &clock;
         env.speech = &speech;
@@ -54,6 +59,7 @@ struct Fixture
         env.broadcastAddresses = [] { return QList<QByteArray>{"127.0.0.1"}; };
         env.ports = &ports;
         env.lastInput = &lastInput;
+        env.frameMargins = [this] { return frame; };
         env.startupLinkPath = dir.path() + "/autostart/tobrik.desktop";
         env.openFolder = [this](const QString& folder) {
             openedFolders.append(folder);
