@@ -12,6 +12,7 @@
 #include "net/broadcast.h"
 #include "net/commands.h"
 #include "net/endpoints.h"
+#include "net/presencechannel.h"
 #include "net/protocol.h"
 #include "net/textreceiver.h"
 #include "net/textsender.h"
@@ -21,6 +22,7 @@
 #include "shell/power.h"
 #include "shell/settings.h"
 #include "shell/settingsstore.h"
+#include "shell/statusmodel.h"
 #include "speech/output.h"
 
 #include <QAction>
@@ -110,11 +112,11 @@ void TTB_Form1::FormCreate()
     CreateTray();
     CaptionZuweisen();
 
-    AbwesendCount = m_env.clock->tickCount();
-    AutoAbwesendAktivS = false;
+    m_status = std::make_unique<TStatusModel>(m_settings->Einstellungen, *m_env.clock, m_env.lastInput);
     qApp->installEventFilter(this);
 
     UserListe = std::make_unique<TUserListe>(*m_env.clock);
+    m_presence = std::make_unique<TPresenceChannel>(*UserListe, *m_env.clock, m_env.computerName);
     PCListe = std::make_unique<TPCListe>(m_env.userFilePath);
     LogListe = std::make_unique<TLogListe>(m_env.logFolderPath, *m_env.clock);
     Param = std::make_unique<TParamClass>(TParamClass::WordsFromArguments(m_env.arguments), QStringLiteral("/"), true);
@@ -303,7 +305,8 @@ bool TTB_Form1::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseMove:
     case QEvent::Wheel:
-        AbwesendCount = m_env.clock->tickCount();
+        if (m_status)
+            m_status->EingabeBemerkt();
         break;
     default:
         break;
@@ -491,7 +494,7 @@ void TTB_Form1::OnResume()
     StandByS = false;
     SoundS = false;
     UserListe->ResetMillisek();
-    Onlinezeit = m_env.clock->now().time();
+    m_status->OnlinezeitNeu();
     Timer1UdpTimer->start(6000);
 }
 
@@ -531,25 +534,18 @@ void TTB_Form1::Timer1ListeTimer(bool firstCycle)
 
 void TTB_Form1::SendBroadcastListe(bool OnlineS)
 {
-    const bool abwesend = IsAbwesend();
-    if (abwesend && !AutoAbwesendAktivS) {
-        AutoAbwesendAktivS = true;
-        Onlinezeit = m_env.clock->now().time();
-    }
-    if (abwesend) {
+    const TStatusModel::TZyklus zyklus = m_status->Zyklus();
+    if (zyklus.abwesendS)
         SetFensterTitel(true);
-    } else if (AutoAbwesendAktivS) {
-        AutoAbwesendAktivS = false;
-        Onlinezeit = m_env.clock->now().time();
+    else if (zyklus.zurueckS)
         SetFensterTitel(false);
-    }
 
     Protocol::TPresence presence;
     presence.User.UserName = m_env.winUserName;
     presence.User.Name = m_settings->Einstellungen.Name;
     presence.User.PC = m_env.computerName;
-    presence.User.StatusNr = abwesend ? StatusAbwesend : PresenceStatusNr();
-    presence.User.Onlinezeit = Onlinezeit;
+    presence.User.StatusNr = m_status->StatusNrFuer(zyklus);
+    presence.User.Onlinezeit = m_status->Onlinezeit();
     presence.User.UsersOnline = UserListe->OnlineCount();
     presence.OnlineS = OnlineS;
     const QByteArray datagram = Protocol::buildPresence(presence);
@@ -574,51 +570,23 @@ void TTB_Form1::SendBroadcastListe(bool OnlineS)
 
 // --- State, caption, tray -------------------------------------------------------------------------
 
-int TTB_Form1::PresenceStatusNr()
-{
-    if (m_statusTag == 2)
-        return StatusAbwesend;
-    return m_statusTag == 1 ? StatusOnline : StatusBeschaeftigt;
-}
-
 bool TTB_Form1::IsBusy() const
 {
-    return m_statusTag == 3;
-}
-
-uint32_t TTB_Form1::GetLetzteEingabe()
-{
-    // The later of the system's and the program's own last input: under XWayland the system sees
-    // only input that went to X programs.
-    if (m_env.lastInput) {
-        if (const std::optional<uint32_t> tick = m_env.lastInput->lastInputTick()) {
-            if (int32_t(*tick - AbwesendCount) > 0)
-                AbwesendCount = *tick;
-        }
-    }
-    return AbwesendCount;
+    return m_status->IsBusy();
 }
 
 bool TTB_Form1::IsAbwesend()
 {
-    const TEinstellungen& e = m_settings->Einstellungen;
-    if (m_statusTag != 1 || !e.AutoAbwesendS)
-        return false;
-    const uint32_t idle = m_env.clock->tickCount() - GetLetzteEingabe();
-    return uint64_t(idle) > uint64_t(uint32_t(e.AbwesendMin)) * 60000u;
+    return m_status->IsAbwesend();
 }
 
 void TTB_Form1::MenuStatusOnlineAbwesendBeschaeftigtClick(int tag)
 {
-    if (tag < 1 || tag > 3)
-        tag = 3;
-    if (tag == m_statusTag) {
-        MenuStatus[tag - 1]->setChecked(true);
+    if (!m_status->Waehlen(tag)) {
+        MenuStatus[m_status->Tag() - 1]->setChecked(true);
         return;
     }
-    m_statusTag = tag;
-    AutoAbwesendAktivS = false;
-    Onlinezeit = m_env.clock->now().time();
+    tag = m_status->Tag();
     MenuStatus[tag - 1]->setChecked(true);
     PuCtiStatusItems[tag - 1]->setChecked(true);
     PuBtnStatusItems[tag - 1]->setChecked(true);
@@ -639,13 +607,7 @@ void TTB_Form1::MenuStatusOnlineAbwesendBeschaeftigtClick(int tag)
 
 void TTB_Form1::SetFensterTitel(bool AbwesendS)
 {
-    int nr;
-    if (AbwesendS || m_statusTag == 2 || IsAbwesend())
-        nr = StatusAbwesend;
-    else
-        nr = m_statusTag == 1 ? StatusOnline : StatusBeschaeftigt;
-    const QString text =
-        QStringLiteral("%1 (%2) - %3").arg(m_settings->Einstellungen.Name, Texts::statusText(nr), Texts::ProgrammName);
+    const QString text = m_status->FensterTitel(AbwesendS);
     if (windowTitle() != text)
         setWindowTitle(text);
     SetIconHint(AbwesendS);
@@ -653,12 +615,7 @@ void TTB_Form1::SetFensterTitel(bool AbwesendS)
 
 void TTB_Form1::SetIconHint(bool AbwesendS)
 {
-    QString hint = Texts::ProgrammName;
-    if (AbwesendS || m_statusTag == 2 || IsAbwesend())
-        hint += QStringLiteral(" (Abwesend)");
-    else if (m_statusTag == 3)
-        hint += QStringLiteral(" (Beschäftigt)");
-    hint += QStringLiteral("; Ungelesen: %1").arg(LogListe ? LogListe->Count(1) : 0);
+    const QString hint = m_status->IconHint(AbwesendS, LogListe ? LogListe->Count(1) : 0);
     if (hint != m_iconHint) {
         m_iconHint = hint;
         Cti->setToolTip(hint);

@@ -28,6 +28,8 @@ class UdpEndpoints;
 class TTextReceiver;
 class TTextSender;
 class TCommandHandler;
+class TPresenceChannel;
+class TStatusModel;
 class QHostAddress;
 class QKeyEvent;
 struct UdpPorts;
@@ -94,7 +96,6 @@ public:
     void SetIconHint(bool AbwesendS);
     void SendBroadcastListe(bool OnlineS);
     bool IsAbwesend();
-    int PresenceStatusNr();
 
     // Lists and the conversation.
     void ResetLb1Liste(const QString& APC);
@@ -175,7 +176,6 @@ private:
     void UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
     void SendFinished(bool ok, const TUserListeRec& recipient, const QString& text);
     void NachrichtMelden(const QString& name, const QString& text, bool wiederherstellenS);
-    QHostAddress PresenceAddress(const QString& pc) const;
     void RedrawOnlineList();
     void RedrawOnlineListNow();
 
@@ -203,7 +203,6 @@ private:
     void MenuStatusOnlineAbwesendBeschaeftigtClick(int tag);
     void Ton(TSound sound, bool busyS);
     bool IsBusy() const;
-    uint32_t GetLetzteEingabe();
     // What the frame adds to the inner size; the settings store the outer size.
     QSize FrameExtra() const;
     void ApplySavedSize();
@@ -218,7 +217,8 @@ private:
     std::unique_ptr<TTextReceiver> m_receiver;
     std::unique_ptr<TTextSender> m_sender;
     std::unique_ptr<TCommandHandler> m_commands;
-    QHash<QString, QHostAddress> m_presenceAddress; // where each PC's presence was last heard from
+    std::unique_ptr<TPresenceChannel> m_presence;
+    std::unique_ptr<TStatusModel> m_status;
     QPointer<QWidget> MerkActiveControl;
     int m_onlineRedraws = 0;
     int m_designMinWidth = 0;
@@ -233,15 +233,11 @@ private:
     bool RuhezustandS = false;
     bool SoundS = false;
     bool HookS = false;
-    bool AutoAbwesendAktivS = false;
     bool m_trayShown = false;
     bool m_closeFromProgram = false;
     bool m_ended = false;
     bool m_pendingMaximize = false;
-    int m_statusTag = 0; // the chosen state: 1 Online, 2 Abwesend, 3 Beschäftigt
     int UdpQueueGeneration = 0;
-    uint32_t AbwesendCount = 0;
-    QTime Onlinezeit;
     QSize m_savedOuter; // a stored outer size waiting for the window manager's frame to be known
     QString m_iconHint;
     TUserListeRec FAktUserName;

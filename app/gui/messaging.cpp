@@ -9,10 +9,12 @@
 #include "data/userliste.h"
 #include "net/commands.h"
 #include "net/endpoints.h"
+#include "net/presencechannel.h"
 #include "net/protocol.h"
 #include "net/textreceiver.h"
 #include "net/textsender.h"
 #include "shell/settings.h"
+#include "shell/statusmodel.h"
 #include "speech/output.h"
 
 #include <QAction>
@@ -40,7 +42,7 @@ void TTB_Form1::ConnectNetwork()
         m_sender =
             std::make_unique<TTextSender>(*m_endpoints, *LogListe, m_env.winUserName, m_env.computerName, *m_env.clock);
         m_sender->setDisplayName([this] { return m_settings->Einstellungen.Name; });
-        m_sender->setAddressLookup([this](const QString& pc) { return PresenceAddress(pc); });
+        m_sender->setAddressLookup([this](const QString& pc) { return m_presence->Address(pc); });
         m_sender->setStandBy([this] { return StandByS; });
         m_sender->setClosing([this] { return IsClosing; });
         connect(m_sender.get(), &TTextSender::sendFinished, this, &TTB_Form1::SendFinished);
@@ -64,43 +66,23 @@ bool TTB_Form1::isSending() const
     return m_sender && m_sender->isSending();
 }
 
-QHostAddress TTB_Form1::PresenceAddress(const QString& pc) const
-{
-    return m_presenceAddress.value(pc);
-}
-
 // --- Presence -------------------------------------------------------------------------------------
 
 void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress& peer)
 {
     if (StandByS || IsClosing)
         return;
-    const std::optional<QString> text = Protocol::decodeDatagram(payload);
-    if (!text)
+    const std::optional<TPresenceChannel::TMerge> merge = m_presence->Merge(payload, peer);
+    if (!merge || !merge->changedS)
         return;
-    const QString pc = GetFeld(*text, 4);
-    if (!pc.isEmpty() && !peer.isNull())
-        m_presenceAddress.insert(pc, peer);
-
-    UserListe->Add(*text);
-    if (!UserListe->ChangeS)
-        return;
-    // Taking the sound keeps only the lowest bit; the own state change may hide behind another user's leaving.
-    const int32_t flag = UserListe->SoundFlag;
-    const int bit = UserListe->TakeSoundBit();
-    if (pc == m_env.computerName && (flag & (SoundBitOnline | SoundBitAway | SoundBitBusy)))
-        Onlinezeit = m_env.clock->now().time();
+    if (merge->eigenerStatusS)
+        m_status->OnlinezeitNeu();
     // Spoken with the merge that recorded it: the next datagram clears it, and the redraw may come later.
-    if (SoundS && UserListe->Status.ChangeS && m_settings->Einstellungen.StatusLesenS && !IsBusy())
-        m_env.speech->SpeakText(UserListe->Status.Text(), true);
+    if (SoundS && !merge->statusText.isEmpty() && m_settings->Einstellungen.StatusLesenS && !IsBusy())
+        m_env.speech->SpeakText(merge->statusText, true);
     RedrawOnlineList();
-    if (SoundS) {
-        static const TSound sounds[] = {TSound::sOnline, TSound::sOffline, TSound::sAway, TSound::sBusy};
-        for (int i = 0; i < 4; ++i) {
-            if (bit == 1 << i)
-                Ton(sounds[i], false);
-        }
-    }
+    if (SoundS && merge->sound)
+        Ton(*merge->sound, false);
     SetMemo1TextReadOnly(UserListe->FindIndex(FAktUserName.PC) < 0);
 }
 
@@ -231,7 +213,7 @@ void TTB_Form1::PuLb1RuhezustandClick()
         if (sentS)
             m_env.dialogs->Info(this, QStringLiteral("\"%1\" wird in den Ruhezustand versetzt!").arg(name));
     };
-    const QHostAddress known = PresenceAddress(user.PC);
+    const QHostAddress known = m_presence->Address(user.PC);
     if (!known.isNull()) {
         confirm(m_endpoints->sendCommand(known, datagram));
         return;
