@@ -151,17 +151,40 @@ QString trimMessage(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-QString makeMessageSafe(const QString& text)
+QString crLfLineBreaks(const QString& text)
 {
-    QString out = safeField(trimMessage(text));
+    const qsizetype n = text.size();
+    QString out;
+    out.reserve(n + n / 16);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n') {
+            out += c;
+            continue;
+        }
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        out += QStringLiteral("\r\n");
+    }
+    return out;
+}
+
+QString prepareMessage(const QString& text)
+{
+    QString out = crLfLineBreaks(trimMessage(text));
     if (out.size() > MaxMessageLength) {
         qsizetype cut = MaxMessageLength;
-        // Never split a surrogate pair: half of it cannot be encoded as UTF-8.
-        if (out.at(cut - 1).isHighSurrogate())
+        // Half a surrogate pair cannot be encoded as UTF-8; a CR without its LF is no line break of the wire.
+        if (out.at(cut - 1).isHighSurrogate() || (out.at(cut - 1) == u'\r' && out.at(cut) == u'\n'))
             --cut;
         out = trimMessage(out.left(cut));
     }
     return out;
+}
+
+QString makeMessageSafe(const QString& text)
+{
+    return safeField(prepareMessage(text));
 }
 
 QByteArray buildPresence(const TPresence& presence)

@@ -70,7 +70,13 @@ bool isMessageId(const QString& id);
 
 // Trims white space and control characters at both ends.
 QString trimMessage(const QString& text);
-// Trimmed, every "|" replaced by "/", cut to MaxMessageLength; empty when nothing is left.
+// Every line break (CR LF, a lone CR, a lone LF) as CR LF, the form the wire and the logs carry.
+QString crLfLineBreaks(const QString& text);
+// The message as it travels, its "|" not yet replaced: trimmed, line breaks as CR LF, cut to
+// MaxMessageLength (a line break counts two) neither between CR and LF nor inside a surrogate
+// pair; empty when nothing is left.
+QString prepareMessage(const QString& text);
+// prepareMessage with every "|" replaced by "/".
 QString makeMessageSafe(const QString& text);
 
 // Names lose their "|" and an empty display name becomes the user name, so no field shifts.

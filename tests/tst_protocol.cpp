@@ -85,8 +85,16 @@ void TestProtocol::messageMadeSafe_data()
                                                              << "Hallo";
     QTest::newRow("Control characters at the ends are trimmed")
         << QString::fromUtf16(u"\x01\x1b Hallo\x7f\x85\x00", 11) << "Hallo";
-    QTest::newRow("Inner line breaks stay as typed") << "Zeile 1\r\nZeile 2"
-                                                     << "Zeile 1\r\nZeile 2";
+    QTest::newRow("An inner CR LF stays one line break") << "Zeile 1\r\nZeile 2"
+                                                         << "Zeile 1\r\nZeile 2";
+    QTest::newRow("A line feed, as the editor gives it, travels as CR LF") << "Zeile1\nZeile2"
+                                                                           << "Zeile1\r\nZeile2";
+    QTest::newRow("A lone CR travels as CR LF") << "Zeile1\rZeile2"
+                                                << "Zeile1\r\nZeile2";
+    QTest::newRow("LF CR is two line breaks") << "a\n\rb"
+                                              << "a\r\n\r\nb";
+    QTest::newRow("An empty line stays") << "a\n\nb\r\n\r\nc"
+                                         << "a\r\n\r\nb\r\n\r\nc";
     QTest::newRow("Inner control characters stay") << "a" + QString(QChar(1)) + "b"
                                                    << "a" + QString(QChar(1)) + "b";
     QTest::newRow("Umlauts and emoji stay") << "Grüße " + emoji << "Grüße " + emoji;
@@ -99,6 +107,11 @@ void TestProtocol::messageMadeSafe_data()
         << repeated("x", 2040) + repeated(" ", 20) + "tail" << repeated("x", 2040);
     QTest::newRow("Trimming comes before the cut")
         << repeated(" ", 100) + repeated("z", 2048) + " " << repeated("z", 2048);
+    QTest::newRow("A line break counts two toward 2048")
+        << repeated("x", 2040) + "\n" + repeated("y", 7) << repeated("x", 2040) + "\r\n" + repeated("y", 6);
+    QTest::newRow("The cut never separates CR from LF") << repeated("x", 2047) + "\nmehr" << repeated("x", 2047);
+    QTest::newRow("Short lines that grow beyond 2048 are cut after a whole line")
+        << repeated("ab\n", 700) << repeated("ab\r\n", 511) + "ab";
 }
 
 void TestProtocol::messageMadeSafe()
@@ -202,6 +215,10 @@ void TestProtocol::textBuilt_data()
         << "Anna Maier"
         << "\r\n a|b\r\nc \t"
         << "00000000" << QByteArray("TB1|amaier|Anna Maier|R12-PC|a/b\r\nc|00000000");
+    QTest::newRow("Line feeds go out as CR LF")
+        << "Anna Maier"
+        << "Zeile1\nZeile2"
+        << "0041A3F2" << QByteArray("TB1|amaier|Anna Maier|R12-PC|Zeile1\r\nZeile2|0041A3F2");
     QTest::newRow("An empty display name is replaced by the logon name")
         << ""
         << "Hallo"
