@@ -1,3 +1,4 @@
+#include "data/logformat.h"
 #include "data/logliste.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
@@ -59,6 +60,8 @@ private slots:
     void textsAreDroppedWhileSuspended();
     void receivedLineBreaksAreOneBreakEach_data();
     void receivedLineBreaksAreOneBreakEach();
+    void namesFromTheNetworkKeepOneLogAcrossRestarts_data();
+    void namesFromTheNetworkKeepOneLogAcrossRestarts();
 
     void acknowledgedSendIsLoggedAsSent();
     void unmatchedAcknowledgementFailsAfterTimeout_data();
@@ -328,6 +331,69 @@ void TestMessaging::receivedLineBreaksAreOneBreakEach()
                                                "Nachricht von Anna Maier (%1):\r\n%2\r\n")
                                     .arg(Jetzt, message)
                                     .toUtf8());
+}
+
+void TestMessaging::namesFromTheNetworkKeepOneLogAcrossRestarts_data()
+{
+    QTest::addColumn<QStringList>("received"); // user name, display name, PC as they travel
+    QTest::addColumn<QStringList>("cleaned");
+    QTest::newRow("A CR in the display name")
+        << QStringList{"bmueller", "Bernd\rMüller", "B07-PC"} << QStringList{"bmueller", "Bernd Müller", "B07-PC"};
+    QTest::newRow("A LF in the user name")
+        << QStringList{"bmu\neller", "Bernd Müller", "B07-PC"} << QStringList{"bmu eller", "Bernd Müller", "B07-PC"};
+    QTest::newRow("A CR LF at the end of the PC name")
+        << QStringList{"bmueller", "Bernd Müller", "B07-PC\r\n"} << QStringList{"bmueller", "Bernd Müller", "B07-PC"};
+    QTest::newRow("Tabs and other control characters")
+        << QStringList{"bmu\teller", QString::fromUtf16(u"Bernd\x1b\x85Müller"), "B07\x7f-PC"}
+        << QStringList{"bmu eller", "Bernd  Müller", "B07 -PC"};
+    QTest::newRow("Blanks around every name") << QStringList{" bmueller ", "  Bernd Müller ", " B07-PC  "}
+                                              << QStringList{"bmueller", "Bernd Müller", "B07-PC"};
+}
+
+// The partner is met in a presence datagram and written to, then restarts bring the log back from
+// disk while a text datagram with the same names arrives: one partner, one file, nothing set aside.
+void TestMessaging::namesFromTheNetworkKeepOneLogAcrossRestarts()
+{
+    QFETCH(QStringList, received);
+    QFETCH(QStringList, cleaned);
+    const auto names = [](const TUserListeRec& r) { return QStringList{r.UserName, r.Name, r.PC}; };
+
+    const std::optional<Protocol::TPresence> presence = Protocol::parsePresence(
+        QStringList{"TB1", received[0], received[1], received[2], "0", "1", "08:15:30", "1", "3"}.join(u'|'),
+        m_clock.now().time());
+    QVERIFY(presence);
+    QCOMPARE(names(presence->User), cleaned);
+    TUserListeRec gesendet = presence->User;
+    gesendet.Zeit = m_clock.now();
+    gesendet.Text = BlockNachrichtAn(gesendet.Name, gesendet.Zeit, QStringLiteral("Hallo"), QString());
+    QVERIFY(m_logs->Add(false, gesendet));
+
+    QStringList files{"Eingang.txt", LogFileName(PartnerKey(cleaned[0], cleaned[2]))};
+    files.sort(Qt::CaseInsensitive); // as logFiles() lists them
+    TLogListe neustart(m_logFolder, m_clock);
+    neustart.LoadLogs();
+    QCOMPARE(logFiles(), files);
+    QCOMPARE(neustart.Count(TLogListe::Verlauf), 1);
+    QCOMPARE(names(neustart.Get(TLogListe::Verlauf, 0)), cleaned);
+
+    TTextReceiver receiver(*m_ep, neustart, QStringLiteral("A01-PC"), m_clock);
+    QSignalSpy spy(&receiver, &TTextReceiver::messageReceived);
+    m_clock.advance(1000);
+    receiver.UdpS1TextUDPRead(
+        QStringList{"TB1", received[0], received[1], received[2], "Antwort", "00000001"}.join(u'|').toUtf8(), loopback);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(neustart.Count(TLogListe::Eingang), 1);
+    QCOMPARE(neustart.Count(TLogListe::Verlauf), 0);
+
+    TLogListe zweiterNeustart(m_logFolder, m_clock);
+    zweiterNeustart.LoadLogs();
+    QCOMPARE(logFiles(), files);
+    QCOMPARE(zweiterNeustart.Count(TLogListe::Eingang), 1);
+    QCOMPARE(zweiterNeustart.Count(TLogListe::Verlauf), 0);
+    const TUserListeRec partner = zweiterNeustart.Get(TLogListe::Eingang, 0);
+    QCOMPARE(names(partner), cleaned);
+    QVERIFY(partner.Text.startsWith(QStringLiteral("Nachricht von %1 (").arg(cleaned[1])));
+    QVERIFY(partner.Text.contains(QStringLiteral("\r\nAntwort\r\nNachricht an %1 (").arg(cleaned[1])));
 }
 
 // ---- Sending

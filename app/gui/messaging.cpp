@@ -79,7 +79,10 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
     if (!pc.isEmpty() && !peer.isNull())
         m_presenceAddress.insert(pc, peer);
 
-    UserListe->Add(*text);
+    const std::optional<Protocol::TPresence> presence = Protocol::parsePresence(*text, m_env.clock->now().time());
+    if (!presence)
+        return;
+    UserListe->Add(presence->User, presence->OnlineS);
     if (!UserListe->ChangeS)
         return;
     // Taking the sound keeps only the lowest bit; the own state change may hide behind another user's leaving.
