@@ -38,12 +38,13 @@ QString valueText(const QVariant& value)
     return value.toString();
 }
 
+// An empty value counts as absent: it may be the first half of a value still being written.
 bool takeValue(const QSettings& store, const QString& name, QString& field)
 {
     if (!store.contains(name))
         return false;
     field = valueText(store.value(name));
-    return true;
+    return !field.isEmpty();
 }
 
 // QSettings remembers what it last parsed of a path and trusts it while size and modification
@@ -92,7 +93,7 @@ struct TParsed
 };
 
 // Parses a snapshot of the request file. The values of a file that cannot be parsed count,
-// but nothing else of it is kept: it would block the channel for good.
+// but nothing else of it is kept once they are taken: it would block the channel for good.
 TParsed parseRequest(const QString& filePath, TRegistrySettings& request)
 {
     TParsed parsed;
@@ -170,17 +171,20 @@ TReadResult ReadRequest(const QString& filePath, TRegistrySettings& request)
         return QFileInfo::exists(filePath) ? TReadResult::Failed : TReadResult::Nothing;
     }
 
-    bool removed = true;
-    if (parsed.rest.isEmpty())
-        removed = QFile::remove(filePath) || !QFileInfo::exists(filePath);
-    else if (parsed.found)
-        removed = rewriteWith(filePath, parsed.rest);
+    // A file without a value of ours may be a request whose writer has opened it but not yet written;
+    // deleting it would send the request after it into nowhere. It is read again once it changes.
+    if (!parsed.found) {
+        request = {};
+        return TReadResult::Nothing;
+    }
+    const bool removed = parsed.rest.isEmpty() ? QFile::remove(filePath) || !QFileInfo::exists(filePath)
+                                               : rewriteWith(filePath, parsed.rest);
     if (!removed) {
         // Reporting a request whose values stay would deliver it again and again.
         request = {};
         return TReadResult::Failed;
     }
-    return parsed.found ? TReadResult::Found : TReadResult::Nothing;
+    return TReadResult::Found;
 }
 
 bool ReadRegistrySettings(const QString& filePath, TRegistrySettings& request)

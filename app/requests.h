@@ -26,7 +26,8 @@ QString RequestFilePath();
 bool WriteRegistrySettings(const QString& filePath, const TRegistrySettings& request);
 
 // Fills `request` with the pending request and removes it; the file goes when nothing else is in it.
-// True when at least one value was found; failures yield false.
+// A file that holds none of the values (empty ones count as absent) is left alone: its writer may
+// not have finished. True when at least one value was found; failures yield false.
 bool ReadRegistrySettings(const QString& filePath, TRegistrySettings& request);
 
 enum class TReadResult { Found, Nothing, Failed };

@@ -1,5 +1,19 @@
 #include "common/fields.h"
 
+namespace {
+
+bool IsSteuerzeichen(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+bool IsLeer(char16_t c)
+{
+    return c <= 0x20 || IsSteuerzeichen(c);
+}
+
+} // namespace
+
 QString GetFeld(const QString& text, int n)
 {
     if (n < 1)
@@ -38,4 +52,22 @@ int FeldAnzahl(const QString& text)
         inField = !sep;
     }
     return count;
+}
+
+QString CleanFeld(const QString& field)
+{
+    const QChar* p = field.constData();
+    qsizetype begin = 0;
+    qsizetype end = field.size();
+    while (begin < end && IsLeer(p[begin].unicode()))
+        ++begin;
+    while (end > begin && IsLeer(p[end - 1].unicode()))
+        --end;
+    // Most names are clean: then the field is shared, not copied.
+    QString out = begin == 0 && end == field.size() ? field : field.mid(begin, end - begin);
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (IsSteuerzeichen(out.at(i).unicode()))
+            out[i] = u' ';
+    }
+    return out;
 }

@@ -13,3 +13,9 @@ QStringList GetFelder(const QString& text);
 
 // Number of fields by the same rule.
 int FeldAnzahl(const QString& text);
+
+// A name as every reader takes it, from a datagram or from a log header: each control character
+// (and each line or paragraph separator) becomes a blank, then blanks are trimmed at both ends.
+// Names end up in one-line log headers and in file names, and one partner must read the same
+// from everywhere. Empty when nothing else is left.
+QString CleanFeld(const QString& field);

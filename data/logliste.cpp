@@ -249,9 +249,10 @@ bool TLogListe::LadeLog(const QFileInfo& datei, TUserListeRec& user) const
         BeiseiteLegen(datei.filePath());
         return false;
     }
-    user.UserName = TrimBlanks(felder.at(0));
-    user.Name = TrimBlanks(felder.at(1));
-    user.PC = TrimBlanks(felder.at(2));
+    // By the rule the datagrams are read by, so a partner named over the network is found again.
+    user.UserName = CleanFeld(felder.at(0));
+    user.Name = CleanFeld(felder.at(1));
+    user.PC = CleanFeld(felder.at(2));
     user.Text = ConversationFromLog(rest, FClock.now().date());
     return !user.Text.isEmpty();
 }

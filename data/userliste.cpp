@@ -1,6 +1,5 @@
 #include "data/userliste.h"
 
-#include "common/fields.h"
 #include "common/texts.h"
 
 #include <algorithm>
@@ -12,47 +11,6 @@ const QList<TUserListeRec> KeineUser;
 bool validMode(TStatusMode mode)
 {
     return mode >= 0 && mode < StatusModeCount;
-}
-
-// Reads 1 or 2 decimal digits at pos.
-bool scanZahl(QStringView s, qsizetype& pos, int& value)
-{
-    value = 0;
-    const qsizetype start = pos;
-    while (pos < s.size() && pos - start < 2 && s[pos] >= u'0' && s[pos] <= u'9')
-        value = value * 10 + (s[pos++].unicode() - u'0');
-    return pos > start;
-}
-
-// "h:m" or "h:m:s", blanks around allowed, as the platform's time conversion with ":" accepts it.
-bool parseZeit(QStringView s, QTime& out)
-{
-    qsizetype pos = 0;
-    while (pos < s.size() && s[pos] == u' ')
-        ++pos;
-    int h = 0, m = 0, sec = 0;
-    if (!scanZahl(s, pos, h) || pos >= s.size() || s[pos++] != u':' || !scanZahl(s, pos, m))
-        return false;
-    if (pos < s.size() && s[pos] == u':') {
-        ++pos;
-        if (!scanZahl(s, pos, sec))
-            return false;
-    }
-    while (pos < s.size() && s[pos] == u' ')
-        ++pos;
-    if (pos != s.size() || h > 23 || m > 59 || sec > 59)
-        return false;
-    out = QTime(h, m, sec);
-    return true;
-}
-
-// Only ASCII digits count, as the sender only ever writes 0, 1 or 2.
-int32_t statusZiffer(const QString& feld)
-{
-    if (feld.isEmpty())
-        return 0;
-    const char16_t c = feld.front().unicode();
-    return c >= u'0' && c <= u'9' ? c - u'0' : 0;
 }
 
 // An invalid time stands for a value that is not a number: it never equals anything.
@@ -200,25 +158,6 @@ QList<TUserListeRec> TUserListe::GetListe() const
             liste.append(slot);
     }
     return liste;
-}
-
-void TUserListe::Add(const QString& AData)
-{
-    const QStringList felder = GetFelder(AData);
-    const auto feld = [&felder](int n) { return felder.value(n - 1); };
-    TUserListeRec user;
-    user.UserName = feld(2);
-    user.Name = feld(3);
-    user.PC = feld(4);
-    user.StatusNr = statusZiffer(feld(5));
-    const bool onlineS = feld(6) == u"1";
-    if (!parseZeit(feld(7), user.Onlinezeit))
-        user.Onlinezeit = FClock.now().time();
-    bool ok = false;
-    user.UsersOnline = feld(9).toInt(&ok, 10);
-    if (!ok)
-        user.UsersOnline = 0;
-    Add(user, onlineS);
 }
 
 void TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)

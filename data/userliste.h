@@ -55,9 +55,7 @@ public:
     // How many slots are occupied: the size of GetListe without copying it.
     int OnlineCount() const;
 
-    // Decodes one presence datagram text and merges it.
-    void Add(const QString& AData);
-    // Merges one user; OnlineS false signs the user off.
+    // Merges one user, as Protocol::parsePresence decodes a presence datagram; OnlineS false signs the user off.
     void Add(const TUserListeRec& AUser, bool OnlineS);
 
     // After a standby, so that nobody drops out for the time the PC slept.

@@ -59,21 +59,44 @@ QStringList tokenFields(const QString& text)
     return fields;
 }
 
-// "h:m" or "h:m:s", one or two digits each; an invalid QTime when it does not parse.
-QTime parseZeit(const QString& s)
+// Fields 2 to 4 name the sender; false when one of them is empty after cleaning, since such a
+// datagram names nobody.
+bool takeNames(const QStringList& fields, QString& userName, QString& name, QString& pc)
 {
-    if (s.size() > 8)
+    userName = CleanFeld(feld(fields, 2));
+    name = CleanFeld(feld(fields, 3));
+    pc = CleanFeld(feld(fields, 4));
+    return !userName.isEmpty() && !name.isEmpty() && !pc.isEmpty();
+}
+
+// Reads 1 or 2 decimal digits at pos.
+bool scanZahl(QStringView s, qsizetype& pos, int& value)
+{
+    value = 0;
+    const qsizetype start = pos;
+    while (pos < s.size() && pos - start < 2 && isAsciiDigit(s[pos]))
+        value = value * 10 + (s[pos++].unicode() - u'0');
+    return pos > start;
+}
+
+// "h:m" or "h:m:s", one or two digits each, blanks around allowed, as the platform's time conversion
+// with ":" accepts it; an invalid QTime when it does not parse.
+QTime parseZeit(QStringView s)
+{
+    qsizetype pos = 0;
+    while (pos < s.size() && s[pos] == u' ')
+        ++pos;
+    int h = 0, m = 0, sec = 0;
+    if (!scanZahl(s, pos, h) || pos >= s.size() || s[pos++] != u':' || !scanZahl(s, pos, m))
         return QTime();
-    const QStringList parts = s.split(u':');
-    if (parts.size() < 2 || parts.size() > 3)
-        return QTime();
-    int v[3] = {0, 0, 0};
-    for (int i = 0; i < parts.size(); ++i) {
-        if (!isAsciiDigits(parts.at(i), 2))
+    if (pos < s.size() && s[pos] == u':') {
+        ++pos;
+        if (!scanZahl(s, pos, sec))
             return QTime();
-        v[i] = parts.at(i).toInt();
     }
-    return QTime(v[0], v[1], v[2]);
+    while (pos < s.size() && s[pos] == u' ')
+        ++pos;
+    return pos == s.size() ? QTime(h, m, sec) : QTime();
 }
 
 int32_t parseInt32(const QString& s)
@@ -151,17 +174,40 @@ QString trimMessage(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-QString makeMessageSafe(const QString& text)
+QString crLfLineBreaks(const QString& text)
 {
-    QString out = safeField(trimMessage(text));
+    const qsizetype n = text.size();
+    QString out;
+    out.reserve(n + n / 16);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n') {
+            out += c;
+            continue;
+        }
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        out += QStringLiteral("\r\n");
+    }
+    return out;
+}
+
+QString prepareMessage(const QString& text)
+{
+    QString out = crLfLineBreaks(trimMessage(text));
     if (out.size() > MaxMessageLength) {
         qsizetype cut = MaxMessageLength;
-        // Never split a surrogate pair: half of it cannot be encoded as UTF-8.
-        if (out.at(cut - 1).isHighSurrogate())
+        // Half a surrogate pair cannot be encoded as UTF-8; a CR without its LF is no line break of the wire.
+        if (out.at(cut - 1).isHighSurrogate() || (out.at(cut - 1) == u'\r' && out.at(cut) == u'\n'))
             --cut;
         out = trimMessage(out.left(cut));
     }
     return out;
+}
+
+QString makeMessageSafe(const QString& text)
+{
+    return safeField(prepareMessage(text));
 }
 
 QByteArray buildPresence(const TPresence& presence)
@@ -243,13 +289,10 @@ std::optional<QString> decodeDatagram(const QByteArray& payload)
 std::optional<TPresence> parsePresence(const QString& text, const QTime& now)
 {
     const QStringList f = tokenFields(text);
-    // Without a PC the entry names nobody; merging it would announce a user who cannot be listed.
-    if (f.size() < 4)
-        return std::nullopt;
+    // Without its three names the entry names nobody; merging it would announce a user who cannot be listed.
     TPresence p;
-    p.User.UserName = f.at(1);
-    p.User.Name = f.at(2);
-    p.User.PC = f.at(3);
+    if (!takeNames(f, p.User.UserName, p.User.Name, p.User.PC))
+        return std::nullopt;
     const QString state = feld(f, 5);
     p.User.StatusNr = !state.isEmpty() && isAsciiDigit(state.at(0)) ? state.at(0).unicode() - u'0' : 0;
     p.OnlineS = feld(f, 6) == QStringLiteral("1");
@@ -263,9 +306,12 @@ std::optional<TTextMessage> parseText(const QString& text)
 {
     const QStringList f = tokenFields(text);
     // More fields mean a "|" slipped into a name or the message: the ID is not where it belongs.
-    if (f.size() != 6)
+    TTextMessage m;
+    if (f.size() != 6 || !takeNames(f, m.UserName, m.Name, m.PC))
         return std::nullopt;
-    return TTextMessage{f.at(1), f.at(2), f.at(3), f.at(4), f.at(5)};
+    m.MsgText = f.at(4);
+    m.MsgID = f.at(5);
+    return m;
 }
 
 std::optional<TAck> parseAck(const QString& text)

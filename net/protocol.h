@@ -70,7 +70,13 @@ bool isMessageId(const QString& id);
 
 // Trims white space and control characters at both ends.
 QString trimMessage(const QString& text);
-// Trimmed, every "|" replaced by "/", cut to MaxMessageLength; empty when nothing is left.
+// Every line break (CR LF, a lone CR, a lone LF) as CR LF, the form the wire and the logs carry.
+QString crLfLineBreaks(const QString& text);
+// The message as it travels, its "|" not yet replaced: trimmed, line breaks as CR LF, cut to
+// MaxMessageLength (a line break counts two) neither between CR and LF nor inside a surrogate
+// pair; empty when nothing is left.
+QString prepareMessage(const QString& text);
+// prepareMessage with every "|" replaced by "/".
 QString makeMessageSafe(const QString& text);
 
 // Names lose their "|" and an empty display name becomes the user name, so no field shifts.
@@ -91,8 +97,12 @@ std::optional<QString> decodeDatagram(const QByteArray& payload);
 // Strict UTF-8: no over-long forms, surrogates, values above U+10FFFF or truncated sequences.
 std::optional<QString> decodeUtf8Strict(const QByteArray& bytes);
 
-// Fields 2 to 4 must be present; missing later fields take tolerant defaults (state 0, offline,
-// Onlinezeit := now, count 0). The parsers check the token again, so they are safe on any text.
+// The names in fields 2 to 4 of a presence or text datagram are taken with CleanFeld, the rule the
+// log store reads its headers by; a datagram with a name that is empty after that names nobody and
+// is refused. The parsers check the token again, so they are safe on any text.
+
+// Missing fields after the fourth take tolerant defaults (state 0, offline, Onlinezeit := now,
+// count 0); the time may be "h:m" or "h:m:s" with blanks around.
 std::optional<TPresence> parsePresence(const QString& text, const QTime& now);
 // Exactly fields 2 to 6; the ID is kept as sent, since the acknowledgement must echo it unchanged.
 std::optional<TTextMessage> parseText(const QString& text);

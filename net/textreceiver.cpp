@@ -26,13 +26,15 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
     if (!msg)
         return;
 
+    // Another sender may break lines with LF alone; the conversation knows one form.
+    const QString msgText = Protocol::crLfLineBreaks(msg->MsgText);
     TUserListeRec partner;
     partner.PC = msg->PC;
     partner.UserName = msg->UserName;
     partner.Name = msg->Name;
     partner.Zeit = FClock.now();
     const QString bisher = FLogs.Find(partner, false).Text;
-    partner.Text = BlockNachrichtVon(msg->Name, partner.Zeit, msg->MsgText, bisher);
+    partner.Text = BlockNachrichtVon(msg->Name, partner.Zeit, msgText, bisher);
 
     if (FLogs.Add(true, partner)) {
         const QByteArray ack = Protocol::buildAck(FComputerName, msg->MsgID);
@@ -41,5 +43,5 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
         if (!ack.isEmpty() && !ziel.isNull())
             FEndpoints.sendAck(ziel, ack);
     }
-    emit messageReceived(partner, msg->Name, msg->MsgText);
+    emit messageReceived(partner, msg->Name, msgText);
 }

@@ -30,7 +30,8 @@ public:
     void UdpS1TextUDPRead(const QByteArray& payload, const QHostAddress& peer);
 
 signals:
-    // After storing, saved or not: partner holds the whole conversation, name and msgText are as received.
+    // After storing, saved or not: partner holds the whole conversation, name is as received, msgText has
+    // its line breaks as CR LF.
     void messageReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
 
 private:

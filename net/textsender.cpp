@@ -35,9 +35,9 @@ bool TTextSender::send(const TUserListeRec& recipient, const QString& editorText
         return false;
     if (blockedS())
         return true;
-    const QString text = Protocol::trimMessage(editorText);
-    // An over-long text would arrive cut while the full text is logged as sent.
-    if (text.isEmpty() || text.size() > Protocol::MaxMessageLength || recipient.PC.isEmpty())
+    // Logged exactly as it travels, so the log never shows more than the partner got.
+    const QString text = Protocol::prepareMessage(editorText);
+    if (text.isEmpty() || recipient.PC.isEmpty())
         return false;
     FRecipient = recipient;
     FText = text;

@@ -33,10 +33,10 @@ public:
     void setStandBy(std::function<bool()> standByS) { FStandByS = std::move(standByS); }
     void setClosing(std::function<bool()> closingS) { FClosingS = std::move(closingS); }
 
-    // Starts sending the trimmed editor text to the recipient; sendFinished follows once, never from within
-    // this call. False when the caller should beep: a send is already in progress, the text is empty or
-    // longer than a datagram carries, or the recipient has no PC. While suspending or closing nothing starts
-    // and true is returned, since that case stays silent.
+    // Starts sending the editor text, as Protocol::prepareMessage makes it travel (line breaks as CR LF, cut
+    // to the longest message), to the recipient; sendFinished follows once, never from within this call.
+    // False when the caller should beep: a send is already in progress, the text is empty or the recipient
+    // has no PC. While suspending or closing nothing starts and true is returned, since that case stays silent.
     bool send(const TUserListeRec& recipient, const QString& editorText);
     bool isSending() const { return FPhase != Phase::Idle; }
 
@@ -48,7 +48,7 @@ public:
 signals:
     // ok: acknowledged, or delivered to the own computer and stored. On success recipient is the stored
     // partner record (conversation and time updated) and the message is logged; on failure nothing is.
-    // text is the message as typed, trimmed.
+    // text is the message as it travelled, with its "|" as typed.
     void sendFinished(bool ok, const TUserListeRec& recipient, const QString& text);
 
 private:

@@ -1,3 +1,4 @@
+#include "common/fields.h"
 #include "data/logformat.h"
 #include "data/logliste.h"
 #include "testenv.h"
@@ -432,7 +433,9 @@ void TestLogListe::hostileNamesStayInFolder()
     reloaded.LoadLogs();
     QCOMPARE(reloaded.Count(TLogListe::Eingang), 1);
     const TUserListeRec entry = reloaded.Get(TLogListe::Eingang, 0);
-    QCOMPARE(PartnerKey(entry), PartnerKey(user, pc));
+    // Headers are read by the rule names from the network are read by, which never let a control
+    // character through; the file name still copes with one.
+    QCOMPARE(PartnerKey(entry), PartnerKey(CleanFeld(user), CleanFeld(pc)));
     QCOMPARE(reloaded.EingangSl, QStringList{PartnerKey(user, pc)});
 }
 

@@ -1,3 +1,4 @@
+#include "data/logformat.h"
 #include "data/logliste.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
@@ -57,10 +58,16 @@ private slots:
     void invalidDatagramsAreDroppedSilently_data();
     void invalidDatagramsAreDroppedSilently();
     void textsAreDroppedWhileSuspended();
+    void receivedLineBreaksAreOneBreakEach_data();
+    void receivedLineBreaksAreOneBreakEach();
+    void namesFromTheNetworkKeepOneLogAcrossRestarts_data();
+    void namesFromTheNetworkKeepOneLogAcrossRestarts();
 
     void acknowledgedSendIsLoggedAsSent();
     void unmatchedAcknowledgementFailsAfterTimeout_data();
     void unmatchedAcknowledgementFailsAfterTimeout();
+    void lineBreaksTravelAsCrLf_data();
+    void lineBreaksTravelAsCrLf();
     void sendToOwnComputerNeedsNoNetwork();
     void secondSendDuringWaitIsRefused();
     void abortEndsTheWaitAsFailure();
@@ -83,6 +90,7 @@ private:
     void flushAcks(QSignalSpy& ackSpy);
     std::unique_ptr<TTextSender> makeSender();
     QStringList logFiles() const;
+    QByteArray logBytes(const TUserListeRec& rec) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_logFolder;
@@ -148,6 +156,12 @@ void TestMessaging::flushAcks(QSignalSpy& ackSpy)
 QStringList TestMessaging::logFiles() const
 {
     return QDir(m_logFolder).entryList(QDir::Files);
+}
+
+QByteArray TestMessaging::logBytes(const TUserListeRec& rec) const
+{
+    QFile file(m_logs->LogFilePath(rec));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 std::unique_ptr<TTextSender> TestMessaging::makeSender()
@@ -293,7 +307,135 @@ void TestMessaging::textsAreDroppedWhileSuspended()
     QTRY_COMPARE(acks.count(), 1);
 }
 
+void TestMessaging::receivedLineBreaksAreOneBreakEach_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("Line feeds only") << QByteArray("Zeile1\nZeile2\n\nZeile4");
+    QTest::newRow("CR LF") << QByteArray("Zeile1\r\nZeile2\r\n\r\nZeile4");
+    QTest::newRow("Lone CRs") << QByteArray("Zeile1\rZeile2\r\rZeile4");
+}
+
+void TestMessaging::receivedLineBreaksAreOneBreakEach()
+{
+    QFETCH(QByteArray, sent);
+    TTextReceiver receiver(*m_ep, *m_logs, QStringLiteral("B07-PC"), m_clock);
+    QSignalSpy received(&receiver, &TTextReceiver::messageReceived);
+    receiver.UdpS1TextUDPRead("TB1|amaier|Anna Maier|R12-PC|" + sent + "|00000001", loopback);
+    QCOMPARE(received.count(), 1);
+
+    const QString message = QStringLiteral("Zeile1\r\nZeile2\r\n\r\nZeile4");
+    QCOMPARE(received.at(0).at(2).toString(), message);
+    const auto partner = received.at(0).at(0).value<TUserListeRec>();
+    QCOMPARE(partner.Text, QStringLiteral("Nachricht von Anna Maier (%1):\r%2\r").arg(Jetzt, message));
+    QCOMPARE(logBytes(partner), QStringLiteral("\uFEFFamaier|Anna Maier|R12-PC\r\n"
+                                               "Nachricht von Anna Maier (%1):\r\n%2\r\n")
+                                    .arg(Jetzt, message)
+                                    .toUtf8());
+}
+
+void TestMessaging::namesFromTheNetworkKeepOneLogAcrossRestarts_data()
+{
+    QTest::addColumn<QStringList>("received"); // user name, display name, PC as they travel
+    QTest::addColumn<QStringList>("cleaned");
+    QTest::newRow("A CR in the display name")
+        << QStringList{"bmueller", "Bernd\rMüller", "B07-PC"} << QStringList{"bmueller", "Bernd Müller", "B07-PC"};
+    QTest::newRow("A LF in the user name")
+        << QStringList{"bmu\neller", "Bernd Müller", "B07-PC"} << QStringList{"bmu eller", "Bernd Müller", "B07-PC"};
+    QTest::newRow("A CR LF at the end of the PC name")
+        << QStringList{"bmueller", "Bernd Müller", "B07-PC\r\n"} << QStringList{"bmueller", "Bernd Müller", "B07-PC"};
+    QTest::newRow("Tabs and other control characters")
+        << QStringList{"bmu\teller", QString::fromUtf16(u"Bernd\x1b\x85Müller"), "B07\x7f-PC"}
+        << QStringList{"bmu eller", "Bernd  Müller", "B07 -PC"};
+    QTest::newRow("Blanks around every name") << QStringList{" bmueller ", "  Bernd Müller ", " B07-PC  "}
+                                              << QStringList{"bmueller", "Bernd Müller", "B07-PC"};
+}
+
+// The partner is met in a presence datagram and written to, then restarts bring the log back from
+// disk while a text datagram with the same names arrives: one partner, one file, nothing set aside.
+void TestMessaging::namesFromTheNetworkKeepOneLogAcrossRestarts()
+{
+    QFETCH(QStringList, received);
+    QFETCH(QStringList, cleaned);
+    const auto names = [](const TUserListeRec& r) { return QStringList{r.UserName, r.Name, r.PC}; };
+
+    const std::optional<Protocol::TPresence> presence = Protocol::parsePresence(
+        QStringList{"TB1", received[0], received[1], received[2], "0", "1", "08:15:30", "1", "3"}.join(u'|'),
+        m_clock.now().time());
+    QVERIFY(presence);
+    QCOMPARE(names(presence->User), cleaned);
+    TUserListeRec gesendet = presence->User;
+    gesendet.Zeit = m_clock.now();
+    gesendet.Text = BlockNachrichtAn(gesendet.Name, gesendet.Zeit, QStringLiteral("Hallo"), QString());
+    QVERIFY(m_logs->Add(false, gesendet));
+
+    QStringList files{"Eingang.txt", LogFileName(PartnerKey(cleaned[0], cleaned[2]))};
+    files.sort(Qt::CaseInsensitive); // as logFiles() lists them
+    TLogListe neustart(m_logFolder, m_clock);
+    neustart.LoadLogs();
+    QCOMPARE(logFiles(), files);
+    QCOMPARE(neustart.Count(TLogListe::Verlauf), 1);
+    QCOMPARE(names(neustart.Get(TLogListe::Verlauf, 0)), cleaned);
+
+    TTextReceiver receiver(*m_ep, neustart, QStringLiteral("A01-PC"), m_clock);
+    QSignalSpy spy(&receiver, &TTextReceiver::messageReceived);
+    m_clock.advance(1000);
+    receiver.UdpS1TextUDPRead(
+        QStringList{"TB1", received[0], received[1], received[2], "Antwort", "00000001"}.join(u'|').toUtf8(), loopback);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(neustart.Count(TLogListe::Eingang), 1);
+    QCOMPARE(neustart.Count(TLogListe::Verlauf), 0);
+
+    TLogListe zweiterNeustart(m_logFolder, m_clock);
+    zweiterNeustart.LoadLogs();
+    QCOMPARE(logFiles(), files);
+    QCOMPARE(zweiterNeustart.Count(TLogListe::Eingang), 1);
+    QCOMPARE(zweiterNeustart.Count(TLogListe::Verlauf), 0);
+    const TUserListeRec partner = zweiterNeustart.Get(TLogListe::Eingang, 0);
+    QCOMPARE(names(partner), cleaned);
+    QVERIFY(partner.Text.startsWith(QStringLiteral("Nachricht von %1 (").arg(cleaned[1])));
+    QVERIFY(partner.Text.contains(QStringLiteral("\r\nAntwort\r\nNachricht an %1 (").arg(cleaned[1])));
+}
+
 // ---- Sending
+
+void TestMessaging::lineBreaksTravelAsCrLf_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("A line feed from the editor goes out as CR LF") << "Zeile1\nZeile2"
+                                                                   << "Zeile1\r\nZeile2";
+    QTest::newRow("CR LF and lone CR go out as CR LF") << "a\r\nb\rc"
+                                                       << "a\r\nb\r\nc";
+    QTest::newRow("A full editor whose line breaks grow beyond 2048 is cut as it travels")
+        << QString(2040, u'x') + "\n" + QString(7, u'y') << QString(2040, u'x') + "\r\n" + QString(6, u'y');
+    QTest::newRow("A text beyond 2048 goes out cut and is logged as it went")
+        << QString(Protocol::MaxMessageLength + 1, u'x') << QString(Protocol::MaxMessageLength, u'x');
+}
+
+void TestMessaging::lineBreaksTravelAsCrLf()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, sent);
+    auto sender = makeSender();
+    QSignalSpy texts(m_ep.get(), &UdpEndpoints::textReceived);
+    connect(m_ep.get(), &UdpEndpoints::textReceived, this,
+            [this] { sendAckFromPeer(QStringLiteral("TB1|Angekommen|B07-PC|%1").arg(Id).toUtf8()); });
+
+    QVERIFY(sender->send(partner(), typed));
+    QTRY_COMPARE(m_finished.size(), 1);
+    QVERIFY(m_finished.first().ok);
+    QCOMPARE(texts.count(), 1);
+    QCOMPARE(texts.at(0).at(0).toByteArray(),
+             QStringLiteral("TB1|amaier|Anna Maier|A01-PC|%1|%2").arg(sent, Id).toUtf8());
+
+    // The log holds what the partner got, with the line breaks of the log format.
+    QCOMPARE(m_finished.first().text, sent);
+    QCOMPARE(m_finished.first().rec.Text, QStringLiteral("Nachricht an Bernd Müller (%1):\r%2\r").arg(Jetzt, sent));
+    QCOMPARE(logBytes(partner()), QStringLiteral("\uFEFFbmueller|Bernd Müller|B07-PC\r\n"
+                                                 "Nachricht an Bernd Müller (%1):\r\n%2\r\n")
+                                      .arg(Jetzt, sent)
+                                      .toUtf8());
+}
 
 void TestMessaging::acknowledgedSendIsLoggedAsSent()
 {
@@ -450,8 +592,6 @@ void TestMessaging::refusedAndSilentSends_data()
     QTest::newRow("Only blanks and line breaks beep")
         << PartnerPC << QStringLiteral(" \r\n\t \r\n") << false << false << false;
     QTest::newRow("No partner beeps") << QString() << QStringLiteral("Hallo") << false << false << false;
-    QTest::newRow("A text longer than a datagram carries beeps")
-        << PartnerPC << QString(Protocol::MaxMessageLength + 1, u'x') << false << false << false;
     QTest::newRow("While suspended nothing happens, silently")
         << PartnerPC << QStringLiteral("Hallo") << true << false << true;
     QTest::newRow("While closing nothing happens, silently")

@@ -38,6 +38,8 @@ private slots:
     void presenceParsed();
     void presenceRefused_data();
     void presenceRefused();
+    void namesAreCleaned_data();
+    void namesAreCleaned();
     void textParsed_data();
     void textParsed();
     void acknowledgement_data();
@@ -85,8 +87,16 @@ void TestProtocol::messageMadeSafe_data()
                                                              << "Hallo";
     QTest::newRow("Control characters at the ends are trimmed")
         << QString::fromUtf16(u"\x01\x1b Hallo\x7f\x85\x00", 11) << "Hallo";
-    QTest::newRow("Inner line breaks stay as typed") << "Zeile 1\r\nZeile 2"
-                                                     << "Zeile 1\r\nZeile 2";
+    QTest::newRow("An inner CR LF stays one line break") << "Zeile 1\r\nZeile 2"
+                                                         << "Zeile 1\r\nZeile 2";
+    QTest::newRow("A line feed, as the editor gives it, travels as CR LF") << "Zeile1\nZeile2"
+                                                                           << "Zeile1\r\nZeile2";
+    QTest::newRow("A lone CR travels as CR LF") << "Zeile1\rZeile2"
+                                                << "Zeile1\r\nZeile2";
+    QTest::newRow("LF CR is two line breaks") << "a\n\rb"
+                                              << "a\r\n\r\nb";
+    QTest::newRow("An empty line stays") << "a\n\nb\r\n\r\nc"
+                                         << "a\r\n\r\nb\r\n\r\nc";
     QTest::newRow("Inner control characters stay") << "a" + QString(QChar(1)) + "b"
                                                    << "a" + QString(QChar(1)) + "b";
     QTest::newRow("Umlauts and emoji stay") << "Grüße " + emoji << "Grüße " + emoji;
@@ -99,6 +109,11 @@ void TestProtocol::messageMadeSafe_data()
         << repeated("x", 2040) + repeated(" ", 20) + "tail" << repeated("x", 2040);
     QTest::newRow("Trimming comes before the cut")
         << repeated(" ", 100) + repeated("z", 2048) + " " << repeated("z", 2048);
+    QTest::newRow("A line break counts two toward 2048")
+        << repeated("x", 2040) + "\n" + repeated("y", 7) << repeated("x", 2040) + "\r\n" + repeated("y", 6);
+    QTest::newRow("The cut never separates CR from LF") << repeated("x", 2047) + "\nmehr" << repeated("x", 2047);
+    QTest::newRow("Short lines that grow beyond 2048 are cut after a whole line")
+        << repeated("ab\n", 700) << repeated("ab\r\n", 511) + "ab";
 }
 
 void TestProtocol::messageMadeSafe()
@@ -202,6 +217,10 @@ void TestProtocol::textBuilt_data()
         << "Anna Maier"
         << "\r\n a|b\r\nc \t"
         << "00000000" << QByteArray("TB1|amaier|Anna Maier|R12-PC|a/b\r\nc|00000000");
+    QTest::newRow("Line feeds go out as CR LF")
+        << "Anna Maier"
+        << "Zeile1\nZeile2"
+        << "0041A3F2" << QByteArray("TB1|amaier|Anna Maier|R12-PC|Zeile1\r\nZeile2|0041A3F2");
     QTest::newRow("An empty display name is replaced by the logon name")
         << ""
         << "Hallo"
@@ -434,10 +453,46 @@ void TestProtocol::presenceParsed_data()
                                                      << "a"
                                                      << "b"
                                                      << "c" << 0 << true << t << 0;
-    QTest::newRow("Names are taken without trimming") << "TB1| a | Anna |\tPC|0|1|08:15:30|1|1"
-                                                      << " a "
-                                                      << " Anna "
-                                                      << "\tPC" << 0 << true << t << 1;
+    QTest::newRow("Blanks around the time are skipped") << "TB1|a|b|c|0|1| 23:59:59 |1|3"
+                                                        << "a"
+                                                        << "b"
+                                                        << "c" << 0 << true << QTime(23, 59, 59) << 3;
+    QTest::newRow("A time with single digits") << "TB1|a|b|c|0|1|8:5:7|1|3"
+                                               << "a"
+                                               << "b"
+                                               << "c" << 0 << true << QTime(8, 5, 7) << 3;
+    QTest::newRow("Minute 60 is no time") << "TB1|a|b|c|0|1|10:60|1|3"
+                                          << "a"
+                                          << "b"
+                                          << "c" << 0 << true << Now << 3;
+    QTest::newRow("An hour alone is no time") << "TB1|a|b|c|0|1|8|1|3"
+                                              << "a"
+                                              << "b"
+                                              << "c" << 0 << true << Now << 3;
+    QTest::newRow("A trailing separator is no time") << "TB1|a|b|c|0|1|08:05:|1|3"
+                                                     << "a"
+                                                     << "b"
+                                                     << "c" << 0 << true << Now << 3;
+    QTest::newRow("A three-digit hour is no time") << "TB1|a|b|c|0|1|008:05|1|3"
+                                                   << "a"
+                                                   << "b"
+                                                   << "c" << 0 << true << Now << 3;
+    QTest::newRow("A blank inside the time is no time") << "TB1|a|b|c|0|1|08: 05|1|3"
+                                                        << "a"
+                                                        << "b"
+                                                        << "c" << 0 << true << Now << 3;
+    QTest::newRow("A date is no time") << "TB1|a|b|c|0|1|09.12.2026|1|3"
+                                       << "a"
+                                       << "b"
+                                       << "c" << 0 << true << Now << 3;
+    QTest::newRow("A negative count is kept") << "TB1|a|b|c|0|1|08:15:30|1|-3"
+                                              << "a"
+                                              << "b"
+                                              << "c" << 0 << true << t << -3;
+    QTest::newRow("Missing fields after the online flag take defaults") << "TB1|a|b|c|2|1"
+                                                                        << "a"
+                                                                        << "b"
+                                                                        << "c" << 2 << true << Now << 0;
 }
 
 void TestProtocol::presenceParsed()
@@ -468,6 +523,7 @@ void TestProtocol::presenceRefused_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("Without a PC it names nobody") << "TB1|amaier|Anna Maier";
+    QTest::newRow("A PC of blanks names nobody") << "TB1|amaier|Anna Maier|  |0|1|08:15:30|1|7";
     QTest::newRow("A lone token") << "TB1";
     QTest::newRow("Lower-case token") << "tb1|amaier|Anna Maier|R12-PC|0|1|08:15:30|1|7";
     QTest::newRow("Token after a blank") << " TB1|amaier|Anna Maier|R12-PC|0|1|08:15:30|1|7";
@@ -478,6 +534,64 @@ void TestProtocol::presenceRefused()
 {
     QFETCH(QString, text);
     QVERIFY(!parsePresence(text, Now));
+}
+
+void TestProtocol::namesAreCleaned_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("cleaned"); // empty: the datagram names nobody and is dropped
+
+    const struct
+    {
+        const char* what;
+        QString received;
+        QString cleaned;
+    } cases[] = {
+        {"a CR", "An\rna", "An na"},
+        {"a LF", "An\nna", "An na"},
+        {"a CR LF", "An\r\nna", "An  na"},
+        {"a tab", "An\tna", "An na"},
+        {"an escape sequence", "An\x1b[2Jna", "An [2Jna"},
+        {"a NUL", QString::fromUtf16(u"An\0na", 5), "An na"},
+        {"DEL and a C1 control", QString::fromUtf16(u"An\x7f\x85na"), "An  na"},
+        {"a line separator", QString::fromUtf16(u"An\u2028na"), "An na"},
+        {"leading and trailing blanks", "  Anna  ", "Anna"},
+        {"line breaks and tabs at the ends", "\r\n\tAnna\r\n", "Anna"},
+        {"blanks inside", "Anna  Maria", "Anna  Maria"},
+        {"only blanks and control characters", " \t\r\n\x01 ", ""},
+    };
+    for (int field = 2; field <= 4; ++field) {
+        for (const auto& c : cases)
+            QTest::addRow("%s in field %d", c.what, field) << field << c.received << c.cleaned;
+    }
+}
+
+// Names from the network end up in log headers and file names, one line each; and a partner must
+// read the same from every datagram and from the log store.
+void TestProtocol::namesAreCleaned()
+{
+    QFETCH(int, field);
+    QFETCH(QString, received);
+    QFETCH(QString, cleaned);
+    QStringList presence{"TB1", "amaier", "Anna Maier", "R12-PC", "0", "1", "08:15:30", "1", "7"};
+    QStringList text{"TB1", "amaier", "Anna Maier", "R12-PC", "Hallo", "0041A3F2"};
+    presence[field - 1] = received;
+    text[field - 1] = received;
+    QStringList expected{"amaier", "Anna Maier", "R12-PC"};
+    expected[field - 2] = cleaned;
+
+    const std::optional<TPresence> p = parsePresence(presence.join(u'|'), Now);
+    const std::optional<TTextMessage> m = parseText(text.join(u'|'));
+    QCOMPARE(p.has_value(), !cleaned.isEmpty());
+    QCOMPARE(m.has_value(), !cleaned.isEmpty());
+    if (cleaned.isEmpty())
+        return;
+    QCOMPARE((QStringList{p->User.UserName, p->User.Name, p->User.PC}), expected);
+    QCOMPARE((QStringList{m->UserName, m->Name, m->PC}), expected);
+    QCOMPARE(p->User.UsersOnline, 7);
+    QCOMPARE(m->MsgText, QStringLiteral("Hallo"));
+    QCOMPARE(m->MsgID, QStringLiteral("0041A3F2"));
 }
 
 void TestProtocol::textParsed_data()
@@ -634,7 +748,8 @@ void TestProtocol::hostileInputIsRefusedQuietly_data()
                QByteArray(2000, '9')
         << true << true;
     static const char controls[] = "TB1|\x01|\x1b[2J|\x7f|\t|\r\n|\0|\b|\x0c";
-    QTest::newRow("Control characters everywhere") << QByteArray(controls, sizeof controls - 1) << true << true;
+    QTest::newRow("Control characters everywhere name nobody")
+        << QByteArray(controls, sizeof controls - 1) << true << false;
     QTest::newRow("Invalid UTF-8 after a valid presence")
         << QByteArray("TB1|a|b|c|0|1|08:15:30|1|3|\xFF") << false << false;
     QTest::newRow("A datagram far beyond the receive size") << tb1 + QByteArray(1 << 20, 'x') << false << false;

@@ -4,9 +4,14 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 Q_DECLARE_METATYPE(TRegistrySettings)
 
@@ -49,8 +54,9 @@ private slots:
     void failuresAreReportedAsFalse();
     void requestFromAnotherProcessIsRead();
     void foreignValuesStayInTheFile();
-    void unparsableFileIsDropped_data();
-    void unparsableFileIsDropped();
+    void fileWithoutOurValuesStays_data();
+    void fileWithoutOurValuesStays();
+    void requestWrittenIntoUnparsableFileIsDelivered();
     void lookalikeRewriteIsReadAnew();
     void writersWaitForTheReadersLock();
     void writerProcess();
@@ -60,6 +66,7 @@ private slots:
     void watcherDeliversOneSignalPerRequest();
     void requestsInQuickSuccessionAreAllDelivered();
     void requestIntoForeignFileIsNoticed();
+    void requestWrittenAfterOpeningIsReadOnce();
     void stoppedWatcherLeavesRequests();
 
 private:
@@ -166,27 +173,42 @@ void TestRequests::foreignValuesStayInTheFile()
     QCOMPARE(left.value("Other").toString(), QStringLiteral("kept"));
 }
 
-void TestRequests::unparsableFileIsDropped_data()
+void TestRequests::fileWithoutOurValuesStays_data()
 {
-    QTest::addColumn<TRegistrySettings>("request");
-    QTest::newRow("An unparsable file alone goes without a request") << TRegistrySettings();
-    QTest::newRow("A request written into an unparsable file is still delivered") << makeRequest("", "1", "");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("An empty file, as a writer has just created it") << QByteArray();
+    QTest::newRow("A file with foreign values only") << QByteArray("[General]\nOther=kept\n");
+    QTest::newRow("A section header not yet written to its end") << QByteArray("[Gen");
+    QTest::newRow("A value name not yet written to its end") << QByteArray("[General]\nProgramCl");
+    QTest::newRow("A value not yet written") << QByteArray("[General]\nProgramClose=");
+    QTest::newRow("An unparsable file") << QByteArray("garbage\n[[[\nx\n=y\n");
 }
 
-void TestRequests::unparsableFileIsDropped()
+// Such a file may be a request still being written; deleting it would lose what comes next.
+void TestRequests::fileWithoutOurValuesStays()
 {
-    QFETCH(TRegistrySettings, request);
+    QFETCH(QByteArray, content);
+    QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    QVERIFY(writeRaw(m_path, content));
+    TRegistrySettings read = makeRequest("old", "", "");
+    QCOMPARE(ReadRequest(m_path, read), TReadResult::Nothing);
+    QVERIFY(read.isEmpty());
+    QCOMPARE(folderEntries(m_path), QStringList{"Requests.conf"});
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), content);
+}
+
+void TestRequests::requestWrittenIntoUnparsableFileIsDelivered()
+{
     QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
     QVERIFY(writeRaw(m_path, "garbage\n[[[\nx\n=y\n"));
-    QVERIFY(WriteRegistrySettings(m_path, request));
+    QVERIFY(WriteRegistrySettings(m_path, makeRequest("", "1", "")));
 
     TRegistrySettings read;
-    QCOMPARE(ReadRegistrySettings(m_path, read), !request.isEmpty());
-    QCOMPARE(read.SetFocus, request.SetFocus);
+    QVERIFY(ReadRegistrySettings(m_path, read));
+    QCOMPARE(read.SetFocus, QStringLiteral("1"));
     QVERIFY(!ReadRegistrySettings(m_path, read));
-    // The writer may have turned the garbage into values of its own, which then stay.
-    if (request.isEmpty())
-        QVERIFY(!QFile::exists(m_path));
 }
 
 // Two writes within one clock tick leave files of equal size and time; the second must
@@ -316,6 +338,36 @@ void TestRequests::requestIntoForeignFileIsNoticed()
     QVERIFY(WriteRegistrySettings(m_path, makeRequest("", "", "1")));
     QVERIFY(closeSpy.wait(2000));
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).allKeys(), QStringList{"Other"});
+}
+
+// A writer that opens the file, is interrupted, and only then writes: the change notice of the
+// creation makes the watcher read the empty file in between.
+void TestRequests::requestWrittenAfterOpeningIsReadOnce()
+{
+    TWatchRegistrySettings watcher(m_path);
+    QSignalSpy closeSpy(&watcher, &TWatchRegistrySettings::closeRequested);
+    std::atomic<bool> openedS{false};
+    std::atomic<bool> keptWhileEmptyS{false};
+    std::atomic<bool> writtenS{false};
+    std::thread writer([this, &openedS, &keptWhileEmptyS, &writtenS] {
+        QFile file(m_path);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        openedS = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        keptWhileEmptyS = QFileInfo::exists(m_path);
+        const QByteArray request("[General]\nProgramClose=1\n");
+        writtenS = file.write(request) == request.size() && file.flush();
+    });
+    const auto joinWriter = qScopeGuard([&writer] { writer.join(); });
+
+    QTRY_VERIFY_WITH_TIMEOUT(writtenS, 2000);
+    QVERIFY(openedS);
+    QVERIFY(keptWhileEmptyS);
+    QVERIFY(closeSpy.wait(3000));
+    QTest::qWait(300);
+    QCOMPARE(closeSpy.count(), 1);
+    QVERIFY(!QFile::exists(m_path));
 }
 
 void TestRequests::stoppedWatcherLeavesRequests()
