@@ -79,7 +79,7 @@ vlan_summary() {
 }
 
 # 0 when this machine can build the LAN, 77 (the CTest skip code) when it cannot.
-vlan_check() {
+vlan_machine_ok() {
     if [ "$(id -u)" != 0 ]; then
         vlan_log "SKIP: needs root for network namespaces"
         return 77
@@ -104,7 +104,7 @@ vlan_check() {
 
 # Creates the temporary folder and the switch namespace, and arms the clean-up.
 vlan_init() {
-    vlan_check || return $?
+    vlan_machine_ok || return $?
     VLAN_TMP=$(mktemp -d "${TMPDIR:-/tmp}/tobrik-vlan.XXXXXX") || return 1
     VLAN_SW="tbS-$VLAN_SUFFIX"
     trap vlan_down EXIT
