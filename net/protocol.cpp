@@ -205,6 +205,22 @@ QString prepareMessage(const QString& text)
     return out;
 }
 
+qsizetype editorFit(const QString& text)
+{
+    qsizetype wire = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool paar = c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n';
+        const qsizetype laenge = paar ? 2 : (c == u'\n' || c == u'\r') ? 2 : 1;
+        if (wire + laenge > MaxMessageLength)
+            return i > 0 && text.at(i - 1).isHighSurrogate() ? i - 1 : i;
+        wire += laenge;
+        if (paar)
+            ++i;
+    }
+    return text.size();
+}
+
 QString makeMessageSafe(const QString& text)
 {
     return safeField(prepareMessage(text));

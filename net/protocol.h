@@ -76,6 +76,9 @@ QString crLfLineBreaks(const QString& text);
 // MaxMessageLength (a line break counts two) neither between CR and LF nor inside a surrogate
 // pair; empty when nothing is left.
 QString prepareMessage(const QString& text);
+// How many characters of an editor's text (line breaks as LF or CR) fit MaxMessageLength once every
+// break travels as CR LF; never inside a surrogate pair. The size of the text when all of it fits.
+qsizetype editorFit(const QString& text);
 // prepareMessage with every "|" replaced by "/".
 QString makeMessageSafe(const QString& text);
 

@@ -22,6 +22,8 @@ class TestProtocol : public QObject
 private slots:
     void messageIdFormat_data();
     void messageIdFormat();
+    void editorFit_data();
+    void editorFit();
     void messageMadeSafe_data();
     void messageMadeSafe();
     void presenceBuilt_data();
@@ -775,6 +777,32 @@ void TestProtocol::hostileInputIsRefusedQuietly()
     QVERIFY(!parseText(*text));
     QVERIFY(!parseAck(*text));
     QVERIFY(!parseCommand(*text));
+}
+
+void TestProtocol::editorFit_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("fit");
+    const QString full(2048, u'a');
+    QTest::newRow("Exactly the limit fits") << full << qsizetype(2048);
+    QTest::newRow("One more is cut") << full + "b" << qsizetype(2048);
+    QTest::newRow("A line feed takes two") << QString(2047, u'a') + "\n" << qsizetype(2047);
+    QTest::newRow("A line feed that fits") << QString(2046, u'a') + "\nb" << qsizetype(2047);
+    QTest::newRow("CR LF from a paste is one break") << QString(2046, u'a') + "\r\n" << qsizetype(2048);
+    QTest::newRow("Many short lines") << QString("a\n").repeated(1000) << qsizetype(1365);
+    QTest::newRow("Never half a surrogate pair")
+        << QString(2047, u'a') + QString::fromUtf16(u"\U0001F600") << qsizetype(2047);
+    QTest::newRow("Short text fits whole") << QStringLiteral("Hallo\nWelt") << qsizetype(10);
+}
+
+void TestProtocol::editorFit()
+{
+    QFETCH(QString, text);
+    QTEST(Protocol::editorFit(text), "fit");
+    // What fits also travels whole.
+    QFETCH(qsizetype, fit);
+    const QString kept = text.left(fit);
+    QCOMPARE(Protocol::prepareMessage(kept), Protocol::crLfLineBreaks(Protocol::trimMessage(kept)));
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)

@@ -8,6 +8,7 @@
 #include "data/logliste.h"
 #include "data/pcliste.h"
 #include "data/userliste.h"
+#include "net/protocol.h"
 #include "shell/settings.h"
 #include "speech/output.h"
 
@@ -320,10 +321,12 @@ void TTB_Form1::Memo1TextChange()
         cursor.setPosition(position, QTextCursor::KeepAnchor);
         Memo1Text->setTextCursor(cursor);
     }
-    if (Memo1Text->toPlainText().size() > 2048) {
+    // A line break travels as CR LF, so it takes two of the characters a message may have.
+    const QString plain = Memo1Text->toPlainText();
+    if (const qsizetype fit = Protocol::editorFit(plain); fit < plain.size()) {
         const QSignalBlocker blocker(Memo1Text);
         QTextCursor cut(Memo1Text->document());
-        cut.setPosition(2048);
+        cut.setPosition(int(fit));
         cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
         cut.removeSelectedText();
         Beep();

@@ -196,6 +196,8 @@ private slots:
     void openFromInboxShowsStoredConversation();
     void barBecomesSlashKeepingSelection_data();
     void barBecomesSlashKeepingSelection();
+    void messageFieldKeepsWhatCanTravel_data();
+    void messageFieldKeepsWhatCanTravel();
     void sendControlsFollowText_data();
     void sendControlsFollowText();
     void enterSendsShiftEnterBreaksLine_data();
@@ -344,6 +346,29 @@ void TestConversation::withoutSelectedRowNothingOpens()
     QVERIFY(f.window->aktUserName().PC.isEmpty());
     QCOMPARE(focused(), toLog ? static_cast<QWidget*>(ui.log) : static_cast<QWidget*>(ui.liste));
     QCOMPARE(f.sound.beeps, beepsBefore);
+}
+
+void TestConversation::messageFieldKeepsWhatCanTravel_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("One character too many") << QString(2049, u'a') << 2048;
+    QTest::newRow("Line breaks count twice") << QString("a\n").repeated(1000) << 1365;
+    QTest::newRow("Below the limit stays whole") << QString("a\n").repeated(682) << 1364;
+}
+
+void TestConversation::messageFieldKeepsWhatCanTravel()
+{
+    QFETCH(QString, pasted);
+    QFETCH(int, kept);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    f.window->SetAktUserName(f.window->userListe().FindUser(OwnPC));
+    ui.text->setPlainText(pasted);
+    QCOMPARE(ui.text->toPlainText().size(), kept);
+    QCOMPARE(f.sound.beeps, kept < pasted.size() ? 1 : 0);
 }
 
 void TestConversation::eachUserOfOnePcOpensOwnConversation()
