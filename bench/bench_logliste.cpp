@@ -2,6 +2,7 @@
 // and the time of filing one received message into a 1 MB log (which saves it).
 #include "data/logformat.h"
 #include "data/logliste.h"
+#include "doubles/clock.h"
 
 #include <QCoreApplication>
 #include <QDir>

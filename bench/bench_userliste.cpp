@@ -1,6 +1,7 @@
 // Cost of merging one presence datagram into a full online list in steady state (nothing changes).
 #include "common/clock.h"
 #include "data/userliste.h"
+#include "doubles/clock.h"
 #include "net/protocol.h"
 
 #include <QElapsedTimer>

@@ -16,17 +16,6 @@ public:
     virtual std::optional<uint32_t> lastInputTick() = 0;
 };
 
-// Test double: answers whatever the test set.
-class FakeLastInput : public ILastInput
-{
-public:
-    std::optional<uint32_t> lastInputTick() override { return m_tick; }
-    void setLastInputTick(std::optional<uint32_t> tick) { m_tick = tick; }
-
-private:
-    std::optional<uint32_t> m_tick;
-};
-
 // The X11 screen-saver extension's idle time, turned into a tick of `clock`. The display is opened on the
 // first call and never again: without a display, without the extension, or once the server has gone away,
 // every answer is nullopt.

@@ -39,20 +39,6 @@ private:
     Handler m_unlocked;
 };
 
-// Test double: events happen when a test says so.
-class FakePowerEvents : public IPowerEvents
-{
-public:
-    bool isAvailable() const override { return m_available; }
-    void setAvailable(bool available) { m_available = available; }
-    void triggerSuspending() const { notifySuspending(); }
-    void triggerResumed() const { notifyResumed(); }
-    void triggerUnlocked() const { notifyUnlocked(); }
-
-private:
-    bool m_available = true;
-};
-
 // logind on the system bus: PrepareForSleep of the manager, Unlock and LockedHint of this session.
 // Holds a sleep-delay inhibitor lock while awake, so that the suspending handler runs before the machine
 // sleeps. Every call is asynchronous: without a bus or without logind the watcher stays silent.

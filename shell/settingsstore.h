@@ -57,28 +57,3 @@ public:
 private:
     std::unique_ptr<QSettings> m_settings;
 };
-
-// Test double: a typed store like the registry that remembers the order of writes.
-class MemorySettingsStore : public ISettingsStore
-{
-public:
-    bool readable() const override { return m_available; }
-    bool writable() const override { return m_available; }
-    std::optional<uint32_t> readDword(const std::string& name) const override;
-    std::optional<std::string> readString(const std::string& name) const override;
-    void writeDword(const std::string& name, uint32_t value) override;
-    void writeInt(const std::string& name, int32_t value) override;
-    void writeString(const std::string& name, const std::string& value) override;
-    bool flush() override { return m_available; }
-
-    // An unavailable store behaves like a key that cannot be opened.
-    void setAvailable(bool available) { m_available = available; }
-    bool contains(const std::string& name) const { return m_values.count(name) != 0; }
-    const std::vector<std::string>& writes() const { return m_writes; }
-    void clearWrites() { m_writes.clear(); }
-
-private:
-    std::map<std::string, std::variant<uint32_t, std::string>> m_values;
-    std::vector<std::string> m_writes;
-    bool m_available = true;
-};

@@ -34,34 +34,6 @@ public:
 // userBusy: the user chose "Beschäftigt"; busyS: the caller lets sBusy sound while busy.
 bool SoundAllowed(TSound sound, bool busyS, bool userBusy, bool soundsWiedergebenS, bool soundSwitchOn);
 
-// Records instead of speaking; the stand-in until a voice is attached.
-class RecordingSpeech : public ISpeech
-{
-public:
-    void SpeakText(const QString& text, bool merkenS) override
-    {
-        spoken.append(text);
-        if (merkenS)
-            letzteMeldung = text;
-    }
-    void Stop() override { ++stops; }
-    void Output(const QString& text, bool) override { cues.append(text); }
-    QStringList spoken;
-    QStringList cues;
-    QString letzteMeldung;
-    int stops = 0;
-};
-
-// Records instead of playing.
-class RecordingSound : public ISoundOutput
-{
-public:
-    void Play(TSound sound) override { played.push_back(sound); }
-    void Beep() override { ++beeps; }
-    std::vector<TSound> played;
-    int beeps = 0;
-};
-
 // Until a voice and sound files are attached, announcements and sounds go nowhere.
 class SilentSpeech : public ISpeech
 {

@@ -1,4 +1,5 @@
 #include "common/clock.h"
+#include "doubles/clock.h"
 #include "shell/lastinput.h"
 
 #include "testenv.h"

@@ -1,6 +1,7 @@
 #include "common/fields.h"
 #include "data/logformat.h"
 #include "data/logliste.h"
+#include "doubles/clock.h"
 #include "testenv.h"
 
 #include <QDir>

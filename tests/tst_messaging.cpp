@@ -1,5 +1,6 @@
 #include "data/logformat.h"
 #include "data/logliste.h"
+#include "doubles/clock.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
 #include "net/messaging.h"

@@ -1,3 +1,4 @@
+#include "doubles/power.h"
 #include "shell/power.h"
 
 #include <QDBusConnectionInterface>

@@ -2,6 +2,7 @@
 // start time, and where each PC was last heard from.
 #include "common/clock.h"
 #include "data/userliste.h"
+#include "doubles/clock.h"
 #include "net/presencechannel.h"
 
 #include <QTest>

@@ -1,3 +1,4 @@
+#include "doubles/settingsstore.h"
 #include "shell/settings.h"
 #include "shell/settingsstore.h"
 #include "testenv.h"

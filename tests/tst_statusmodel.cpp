@@ -1,6 +1,8 @@
 // The user's state without a window: choosing, automatic away from the last input, the start time of a
 // state, and the caption and tray hint texts.
 #include "common/clock.h"
+#include "doubles/clock.h"
+#include "doubles/lastinput.h"
 #include "shell/lastinput.h"
 #include "shell/settings.h"
 #include "shell/statusmodel.h"

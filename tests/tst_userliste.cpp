@@ -1,5 +1,6 @@
 #include "common/clock.h"
 #include "data/userliste.h"
+#include "doubles/clock.h"
 #include "net/protocol.h"
 
 #include <QTest>

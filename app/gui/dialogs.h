@@ -23,22 +23,3 @@ public:
     bool Frage(QWidget* parent, const QString& text) override;
     void Info(QWidget* parent, const QString& text) override;
 };
-
-// Answers with a preset and records what was asked.
-class ScriptedDialogs : public IDialogs
-{
-public:
-    bool Frage(QWidget*, const QString& text) override
-    {
-        fragen.append(text);
-        // What happens elsewhere while a real question waits for the user.
-        if (waehrendFrage)
-            waehrendFrage();
-        return antwort;
-    }
-    void Info(QWidget*, const QString& text) override { infos.append(text); }
-    bool antwort = true;
-    std::function<void()> waehrendFrage;
-    QStringList fragen;
-    QStringList infos;
-};

@@ -73,6 +73,9 @@ struct TMainWindowEnv
 class TTB_Form1 : public QMainWindow
 {
     Q_OBJECT
+    // Tests read the window's inner state through a probe of their own.
+    friend class TTB_Form1Probe;
+
 public:
     explicit TTB_Form1(const TMainWindowEnv& env, QWidget* parent = nullptr);
     ~TTB_Form1() override;
@@ -120,27 +123,13 @@ public:
     void SchalterEinrichten();
     void FensterEinrichten();
 
-    // Read by tests and by the pieces that later build on the window.
+    // Read by the pieces that build on the window.
     bool standBy() const { return StandByS; }
     bool isClosingDown() const { return IsClosing; }
-    bool startSequenceRan() const { return SchonGestartetS; }
     bool inTray() const { return m_trayShown; }
-    int udpQueueGeneration() const { return UdpQueueGeneration; }
     const TSettingsState& settings() const { return *m_settings; }
     TSettingsState& settings() { return *m_settings; }
-    TUserListe& userListe() { return *UserListe; }
-    TLogListe& logListe() { return *LogListe; }
-    TPCListe& pcListe() { return *PCListe; }
-    UdpEndpoints& endpoints() { return *m_endpoints; }
-    const TUserListeRec& aktUserName() const { return FAktUserName; }
-    QString iconHint() const { return m_iconHint; }
     bool isSending() const;
-    // How often a presence merge changed the online list's rows or selection.
-    int onlineListRedraws() const { return m_onlineRedraws; }
-    // A merge changed the online list and its redraw is still to come.
-    bool onlineListRedrawPending() const;
-    void suspendForTest() { OnSuspend(); }
-    void resumeForTest() { OnResume(); }
 
 signals:
     // Emitted once the settings are saved and the window is about to go; main() quits on it.
@@ -166,6 +155,7 @@ private:
     void EndProgram();
     void OnSuspend();
     void OnResume();
+    bool onlineListRedrawPending() const;
     void Timer1UdpTimerTimer();
     void Timer1ListeTimer(bool firstCycle);
     void Timer1StatusBarTimer();

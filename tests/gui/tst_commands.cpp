@@ -69,21 +69,21 @@ void TestCommands::loaduserReadsTheDirectoryAgain()
 {
     Fixture f;
     f.start();
-    QVERIFY(f.window->pcListe().GetPCUserAbteilungListe().isEmpty());
+    QVERIFY(f.probe().pcListe().GetPCUserAbteilungListe().isEmpty());
     QFile user(f.dir.path() + "/User.txt");
     QVERIFY(user.open(QIODevice::WriteOnly));
     user.write("amaier|R12-PC|Verwaltung\r\n");
     user.close();
     sendTo(f.ports.Befehl, "TB1|loaduser");
-    QTRY_COMPARE(f.window->pcListe().GetPCUserAbteilungListe().size(), 1);
-    QCOMPARE(f.window->pcListe().GetPCUserAbteilungListe().first().Abteilung, QStringLiteral("Verwaltung"));
+    QTRY_COMPARE(f.probe().pcListe().GetPCUserAbteilungListe().size(), 1);
+    QCOMPARE(f.probe().pcListe().GetPCUserAbteilungListe().first().Abteilung, QStringLiteral("Verwaltung"));
 }
 
 void TestCommands::commandsWhileSuspendedAreDropped()
 {
     Fixture f;
     f.start();
-    f.window->suspendForTest();
+    f.power.triggerSuspending();
     sendTo(f.ports.Befehl, "TB1|kick");
     QTest::qWait(300);
     QCOMPARE(f.ended->count(), 0);

@@ -78,7 +78,7 @@ bool startActive(Fixture& f)
     f.start();
     f.window->activateWindow();
     return QTest::qWaitForWindowActive(f.window.get()) &&
-           QTest::qWaitFor([&f] { return f.window->userListe().FindIndex(OwnPC) >= 0; }, 5000);
+           QTest::qWaitFor([&f] { return f.probe().userListe().FindIndex(OwnPC) >= 0; }, 5000);
 }
 
 struct Presence
@@ -108,7 +108,7 @@ bool hear(Fixture& f, const Presence& p, const QHostAddress& from = QHostAddress
     if (!socket.bind(from, 0) || socket.writeDatagram(datagram, QHostAddress::LocalHost, f.ports.Liste) < 0)
         return false;
     return QTest::qWaitFor([&] { return copies() > before; }, 5000) &&
-           QTest::qWaitFor([&] { return !f.window->onlineListRedrawPending(); }, 5000);
+           QTest::qWaitFor([&] { return !f.probe().onlineListRedrawPending(); }, 5000);
 }
 
 const Presence Bernd{"bkurz", "Bernd Kurz", "B07-PC"};
@@ -130,7 +130,7 @@ TUserListeRec partner(const QString& userName, const QString& name, const QStrin
 // message would.
 void store(Fixture& f, bool inbox, const TUserListeRec& rec)
 {
-    f.window->logListe().Add(inbox, rec);
+    f.probe().logListe().Add(inbox, rec);
     f.window->ResetEingangVerlauf(TLogListe::Eingang);
     f.window->ResetEingangVerlauf(TLogListe::Verlauf);
 }
@@ -243,7 +243,7 @@ void TestConversation::startWithEmptyInboxOffersNoConversationCommands()
     Ui ui(f.window.get());
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
-    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(f.probe().aktUserName().PC.isEmpty());
     QVERIFY(!ui.gelesen->isEnabled());
     QVERIFY(!ui.naechste->isEnabled());
     QVERIFY(!ui.vorherige->isEnabled());
@@ -292,8 +292,8 @@ void TestConversation::openFromOnlineList()
         click(ui.liste->viewport(), at, false);
         break;
     }
-    QTRY_COMPARE(f.window->aktUserName().PC, Bernd.pc);
-    QCOMPARE(f.window->aktUserName().UserName, Bernd.userName);
+    QTRY_COMPARE(f.probe().aktUserName().PC, Bernd.pc);
+    QCOMPARE(f.probe().aktUserName().UserName, Bernd.userName);
     QCOMPARE(ui.name->text(), Bernd.name);
     // A partner without a log opens with an empty conversation that cannot be marked as read.
     QVERIFY(ui.log->toPlainText().isEmpty());
@@ -343,7 +343,7 @@ void TestConversation::withoutSelectedRowNothingOpens()
         break;
     }
     QTest::qWait(20);
-    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(f.probe().aktUserName().PC.isEmpty());
     QCOMPARE(focused(), toLog ? static_cast<QWidget*>(ui.log) : static_cast<QWidget*>(ui.liste));
     QCOMPARE(f.sound.beeps, beepsBefore);
 }
@@ -365,7 +365,7 @@ void TestConversation::messageFieldKeepsWhatCanTravel()
     Ui ui(f.window.get());
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
-    f.window->SetAktUserName(f.window->userListe().FindUser(OwnPC));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(OwnPC));
     ui.text->setPlainText(pasted);
     QCOMPARE(ui.text->toPlainText().size(), kept);
     QCOMPARE(f.sound.beeps, kept < pasted.size() ? 1 : 0);
@@ -391,8 +391,8 @@ void TestConversation::eachUserOfOnePcOpensOwnConversation()
         ui.liste->setFocus();
         ui.liste->setCurrentRow(row);
         QTest::keyClick(ui.liste, Qt::Key_Return);
-        QCOMPARE(f.window->aktUserName().PC, QStringLiteral("TS01"));
-        QCOMPARE(f.window->aktUserName().UserName, userName);
+        QCOMPARE(f.probe().aktUserName().PC, QStringLiteral("TS01"));
+        QCOMPARE(f.probe().aktUserName().UserName, userName);
     }
 }
 
@@ -407,7 +407,7 @@ void TestConversation::openFromInboxShowsStoredConversation()
     ui.eingang->setFocus();
     ui.eingang->setCurrentRow(1);
     QTest::keyClick(ui.eingang, Qt::Key_Return);
-    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("D01-PC"));
+    QCOMPARE(f.probe().aktUserName().PC, QStringLiteral("D01-PC"));
     QCOMPARE(ui.name->text(), QStringLiteral("Dora"));
     QCOMPARE(ui.name->selectedText(), QStringLiteral("Dora"));
     QCOMPARE(ui.log->toPlainText(), QStringLiteral("Nachricht von Dora (09.12.2026 10:20:00):\nHallo von Dora\n"));
@@ -420,7 +420,7 @@ void TestConversation::openFromInboxShowsStoredConversation()
     ui.verlauf->setFocus();
     ui.verlauf->setCurrentRow(0);
     QTest::keyClick(ui.verlauf, Qt::Key_Space);
-    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("F01-PC"));
+    QCOMPARE(f.probe().aktUserName().PC, QStringLiteral("F01-PC"));
     QVERIFY(!ui.gelesen->isEnabled());
 }
 
@@ -456,7 +456,7 @@ void TestConversation::barBecomesSlashKeepingSelection()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
-    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     ui.text->setPlainText(initial);
     QTextCursor cursor = ui.text->textCursor();
     cursor.setPosition(anchor);
@@ -496,7 +496,7 @@ void TestConversation::sendControlsFollowText()
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
     if (open)
-        f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+        f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     ui.text->setPlainText(QStringLiteral("x"));
     ui.text->setPlainText(text);
     QCOMPARE(ui.senden->isEnabled(), enabled);
@@ -532,13 +532,13 @@ void TestConversation::enterSendsShiftEnterBreaksLine()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     // To the own computer a send completes without a partner on the network.
-    f.window->SetAktUserName(f.window->userListe().FindUser(OwnPC));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(OwnPC));
     ui.text->setFocus();
     ui.text->setPlainText(text);
     ui.text->moveCursor(QTextCursor::End);
     QTest::keyClick(ui.text, Qt::Key_Return, Qt::KeyboardModifiers(modifiers));
     QTest::qWait(50);
-    QCOMPARE(f.window->logListe().Count(TLogListe::Eingang), sent ? 1 : 0);
+    QCOMPARE(f.probe().logListe().Count(TLogListe::Eingang), sent ? 1 : 0);
     QCOMPARE(f.sound.beeps, beeps);
     QTEST(ui.text->toPlainText(), "remaining");
 }
@@ -574,7 +574,7 @@ void TestConversation::keysInMessageField()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
-    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     ui.text->setPlainText(QStringLiteral("ab"));
     ui.text->moveCursor(QTextCursor::End);
     if (!partnerOnline) {
@@ -632,7 +632,7 @@ void TestConversation::typingInLogOrNameMovesIntoMessageField()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
-    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     if (!partnerOnline)
         QVERIFY(hear(f, {Bernd.userName, Bernd.name, Bernd.pc, 0, false}));
     // A selection in the message field is kept: the character goes in at the caret.
@@ -687,8 +687,8 @@ void TestConversation::nextAndPreviousUnread()
         TUserListeRec key;
         key.PC = openPC;
         key.UserName = QString(openPC.at(0).toLower()) + u'x';
-        f.window->SetAktUserName(f.window->logListe().Find(key, false));
-        QCOMPARE(f.window->aktUserName().PC, openPC);
+        f.window->SetAktUserName(f.probe().logListe().Find(key, false));
+        QCOMPARE(f.probe().aktUserName().PC, openPC);
     } else {
         f.window->SetAktUserName(TUserListeRec());
     }
@@ -699,7 +699,7 @@ void TestConversation::nextAndPreviousUnread()
     else
         QTest::keyClick(ui.log, Qt::Key_PageUp, Qt::ControlModifier);
     QFETCH(QString, expectedPC);
-    QCOMPARE(f.window->aktUserName().PC, expectedPC);
+    QCOMPARE(f.probe().aktUserName().PC, expectedPC);
     QCOMPARE(countSound(f, TSound::sClick), expectedPC != openPC ? 1 : 0);
     QTEST(ui.naechste->isEnabled(), "naechsteEnabled");
     QTEST(ui.vorherige->isEnabled(), "vorherigeEnabled");
@@ -729,24 +729,24 @@ void TestConversation::markAsRead()
         else
             ui.gelesen->click();
     };
-    f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, 1));
-    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("D01-PC"));
+    f.window->SetAktUserName(f.probe().logListe().Get(TLogListe::Eingang, 1));
+    QCOMPARE(f.probe().aktUserName().PC, QStringLiteral("D01-PC"));
     ui.log->setFocus();
     markRead();
     // Dora is filed as read; the first remaining unread partner opens.
     QCOMPARE(ui.eingang->count(), 1);
     QCOMPARE(ui.verlauf->count(), 1);
     QVERIFY(ui.verlauf->item(0)->text().startsWith(QStringLiteral("Dora auf D01-PC")));
-    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("C01-PC"));
+    QCOMPARE(f.probe().aktUserName().PC, QStringLiteral("C01-PC"));
     QCOMPARE(focused(), ui.log);
     QCOMPARE(countSound(f, TSound::sRead), 1);
-    QVERIFY(f.window->iconHint().endsWith(QStringLiteral("; Ungelesen: 1")));
+    QVERIFY(f.probe().iconHint().endsWith(QStringLiteral("; Ungelesen: 1")));
 
     // The last one leaves no conversation and the focus on the empty inbox.
     markRead();
     QCOMPARE(ui.eingang->count(), 0);
     QCOMPARE(ui.verlauf->count(), 2);
-    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(f.probe().aktUserName().PC.isEmpty());
     QVERIFY(ui.name->text().isEmpty());
     QVERIFY(ui.log->toPlainText().isEmpty());
     QVERIFY(!ui.gelesen->isEnabled());
@@ -767,13 +767,13 @@ void TestConversation::markAsReadFromInboxPopup()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     storeThreeUnread(f);
-    f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, 1));
+    f.window->SetAktUserName(f.probe().logListe().Get(TLogListe::Eingang, 1));
     QVERIFY(ui.gelesen->isEnabled());
     ui.eingang->setFocus();
     ui.eingang->setCurrentRow(1);
     ui.puLb2Gelesen->trigger();
     // The open conversation stays, but it is no longer unread.
-    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("D01-PC"));
+    QCOMPARE(f.probe().aktUserName().PC, QStringLiteral("D01-PC"));
     QVERIFY(!ui.gelesen->isEnabled());
     QCOMPARE(ui.eingang->count(), 2);
     QCOMPARE(rowOf(ui.eingang, "D01-PC"), -1);
@@ -782,10 +782,10 @@ void TestConversation::markAsReadFromInboxPopup()
     QCOMPARE(countSound(f, TSound::sRead), 1);
 
     // Marking a row other than the open one leaves the open one unread.
-    f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, 0));
+    f.window->SetAktUserName(f.probe().logListe().Get(TLogListe::Eingang, 0));
     ui.eingang->setCurrentRow(1);
     ui.puLb2Gelesen->trigger();
-    QCOMPARE(f.window->aktUserName().PC, QStringLiteral("C01-PC"));
+    QCOMPARE(f.probe().aktUserName().PC, QStringLiteral("C01-PC"));
     QVERIFY(ui.gelesen->isEnabled());
     QCOMPARE(ui.eingang->count(), 1);
     QCOMPARE(ui.verlauf->count(), 2);
@@ -817,8 +817,8 @@ void TestConversation::deleteFromHistory()
                                            partner("ex", "Emil", "E01-PC", 10)};
     for (int i = 0; i < history; ++i)
         store(f, false, partners.at(i));
-    const TUserListeRec victim = f.window->logListe().Get(TLogListe::Verlauf, row);
-    const QString logFile = f.window->logListe().LogFilePath(victim);
+    const TUserListeRec victim = f.probe().logListe().Get(TLogListe::Verlauf, row);
+    const QString logFile = f.probe().logListe().LogFilePath(victim);
     QVERIFY(QFile::exists(logFile));
     f.window->SetAktUserName(victim);
     const QString rowText = ui.verlauf->item(row)->text();
@@ -829,12 +829,12 @@ void TestConversation::deleteFromHistory()
     QCOMPARE(f.dialogs.fragen,
              QStringList{QStringLiteral("Soll die Nachricht \"%1\" wirklich gelöscht werden?").arg(rowText)});
     QCOMPARE(ui.verlauf->count(), yes ? history - 1 : history);
-    QCOMPARE(f.window->logListe().Count(TLogListe::Verlauf), ui.verlauf->count());
+    QCOMPARE(f.probe().logListe().Count(TLogListe::Verlauf), ui.verlauf->count());
     QCOMPARE(ui.verlauf->currentRow(), selectedAfter);
     QCOMPARE(QFile::exists(logFile), !yes);
     QCOMPARE(countSound(f, TSound::sDelete), yes ? 1 : 0);
     // The deleted partner's open conversation closes with it.
-    QCOMPARE(f.window->aktUserName().PC.isEmpty(), yes);
+    QCOMPARE(f.probe().aktUserName().PC.isEmpty(), yes);
     QCOMPARE(rowOf(ui.verlauf, victim.PC) < 0, yes);
     QCOMPARE(focused(), ui.verlauf);
 }
@@ -856,17 +856,17 @@ void TestConversation::clearLog()
     QVERIFY(hear(f, Bernd));
     TUserListeRec bernd = partner(Bernd.userName, Bernd.name, Bernd.pc, 30);
     store(f, false, bernd);
-    f.window->SetAktUserName(f.window->logListe().Find(bernd, false));
+    f.window->SetAktUserName(f.probe().logListe().Find(bernd, false));
     QVERIFY(!ui.log->toPlainText().isEmpty());
     f.dialogs.antwort = yes;
     f.window->PuEditLogLeerenClick();
     QCOMPARE(f.dialogs.fragen, QStringList{QStringLiteral("Soll das Log mit \"Bernd Kurz\" wirklich geleert werden?")});
-    QCOMPARE(f.window->aktUserName().Text.isEmpty(), yes);
+    QCOMPARE(f.probe().aktUserName().Text.isEmpty(), yes);
     QCOMPARE(ui.log->toPlainText().isEmpty(), yes);
-    QCOMPARE(f.window->logListe().Find(bernd, false).Text.isEmpty(), yes);
+    QCOMPARE(f.probe().logListe().Find(bernd, false).Text.isEmpty(), yes);
     // The partner stays in the history; on disk the log keeps only its header, which a fresh load skips.
     QCOMPARE(ui.verlauf->count(), 1);
-    QVERIFY(QFile::exists(f.window->logListe().LogFilePath(bernd)));
+    QVERIFY(QFile::exists(f.probe().logListe().LogFilePath(bernd)));
     TLogListe reloaded(f.dir.path() + "/logs/", f.clock);
     reloaded.LoadLogs();
     QCOMPARE(reloaded.Count(TLogListe::Verlauf), yes ? 0 : 1);
@@ -885,12 +885,12 @@ void TestConversation::closeConversation()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
-    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     ui.text->setPlainText(QStringLiteral("Entwurf"));
     ui.log->setFocus();
     f.sound.played.clear();
     QTest::keyClick(ui.log, Qt::Key_F4, Qt::ControlModifier);
-    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(f.probe().aktUserName().PC.isEmpty());
     QVERIFY(ui.name->text().isEmpty());
     QVERIFY(ui.text->toPlainText().isEmpty());
     QVERIFY(ui.text->isReadOnly());
@@ -905,7 +905,7 @@ void TestConversation::partnerGoingOfflineMakesFieldReadOnly()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
-    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     QVERIFY(!ui.text->isReadOnly());
     const int rows = ui.liste->count();
     // The one datagram that removes the row also closes the field.
@@ -932,19 +932,19 @@ void TestConversation::unchangedPresenceLeavesOnlineListUntouched()
     const int row = rowOf(ui.liste, Bernd.pc);
     ui.liste->setCurrentRow(row);
     const QString before = ui.liste->item(row)->text();
-    const int redraws = f.window->onlineListRedraws();
+    const int redraws = f.probe().onlineListRedraws();
     QVERIFY(hear(f, Bernd));
     // Only the count of users the partner sees changed: nothing visible.
     Presence moreUsers = Bernd;
     moreUsers.usersOnline = 5;
     QVERIFY(hear(f, moreUsers));
-    QCOMPARE(f.window->onlineListRedraws(), redraws);
+    QCOMPARE(f.probe().onlineListRedraws(), redraws);
     QCOMPARE(ui.liste->currentRow(), row);
 
     Presence away = moreUsers;
     away.statusNr = 1;
     QVERIFY(hear(f, away));
-    QCOMPARE(f.window->onlineListRedraws(), redraws + 1);
+    QCOMPARE(f.probe().onlineListRedraws(), redraws + 1);
     QCOMPARE(ui.liste->currentRow(), row);
     QCOMPARE(ui.liste->item(row)->text(), QString(before).replace("(Online ", "(Abwesend "));
     QCOMPARE(countSound(f, TSound::sAway), 1);
@@ -956,8 +956,8 @@ void TestConversation::burstOfNewUsersIsDrawnTogether()
     Ui ui(f.window.get());
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
-    QTRY_VERIFY(!f.window->onlineListRedrawPending());
-    const int redraws = f.window->onlineListRedraws();
+    QTRY_VERIFY(!f.probe().onlineListRedrawPending());
+    const int redraws = f.probe().onlineListRedraws();
     const int rows = ui.liste->count();
     QUdpSocket socket;
     for (int i = 0; i < 40; ++i)
@@ -966,9 +966,9 @@ void TestConversation::burstOfNewUsersIsDrawnTogether()
             QHostAddress::LocalHost, f.ports.Liste);
     // Every user arrives, in a few redraws rather than one per datagram.
     QTRY_COMPARE(ui.liste->count(), rows + 40);
-    QTRY_VERIFY(!f.window->onlineListRedrawPending());
-    QVERIFY2(f.window->onlineListRedraws() - redraws < 40,
-             qPrintable(QString::number(f.window->onlineListRedraws() - redraws)));
+    QTRY_VERIFY(!f.probe().onlineListRedrawPending());
+    QVERIFY2(f.probe().onlineListRedraws() - redraws < 40,
+             qPrintable(QString::number(f.probe().onlineListRedraws() - redraws)));
     QCOMPARE(rowOf(ui.liste, "P39-PC") >= 0, true);
 }
 
@@ -988,10 +988,10 @@ void TestConversation::deleteAfterRowsMovedDeletesTheOneAskedAbout()
     // While the question waits, Carla writes: she leaves the history and Dora moves up.
     f.dialogs.waehrendFrage = [&] { store(f, true, carla); };
     f.window->PuLb3LoeschenClick();
-    QVERIFY(!QFile::exists(f.window->logListe().LogFilePath(dora)));
-    QVERIFY(QFile::exists(f.window->logListe().LogFilePath(carla)));
+    QVERIFY(!QFile::exists(f.probe().logListe().LogFilePath(dora)));
+    QVERIFY(QFile::exists(f.probe().logListe().LogFilePath(carla)));
     QCOMPARE(rowOf(ui.verlauf, dora.PC), -1);
-    QCOMPARE(f.window->logListe().Count(TLogListe::Eingang), 1);
+    QCOMPARE(f.probe().logListe().Count(TLogListe::Eingang), 1);
 }
 
 void TestConversation::closeShortcutFollowsTheConversation()
@@ -1007,7 +1007,7 @@ void TestConversation::closeShortcutFollowsTheConversation()
     QVERIFY(close->isEnabled());
     ui.log->setFocus();
     QTest::keyClick(ui.log, Qt::Key_F4, Qt::ControlModifier);
-    QVERIFY(f.window->aktUserName().PC.isEmpty());
+    QVERIFY(f.probe().aktUserName().PC.isEmpty());
     QVERIFY(!close->isEnabled());
 }
 
@@ -1018,7 +1018,7 @@ void TestConversation::readOnlyDraftCanStillBeReadByKeyboard()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
-    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     ui.text->setFocus();
     QTest::keyClicks(ui.text, "Hallo");
     QVERIFY(hear(f, {Bernd.userName, Bernd.name, Bernd.pc, 0, false}));
@@ -1051,16 +1051,16 @@ void TestConversation::suspendDuringSendClosesNetworkBeforeTheFailure()
     QVERIFY(startActive(f));
     // Bernd's presence comes from a loopback address where nobody acknowledges.
     QVERIFY(hear(f, Bernd, QHostAddress(QStringLiteral("127.0.0.2"))));
-    f.window->SetAktUserName(f.window->userListe().FindUser(Bernd.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(Bernd.pc));
     ui.text->setFocus();
     QTest::keyClicks(ui.text, "Hallo");
     QTest::keyClick(ui.text, Qt::Key_Return);
     QTRY_VERIFY(f.window->isSending());
     f.dialogs.infos.clear();
-    f.window->suspendForTest();
+    f.power.triggerSuspending();
     // The suspend is complete before the failure is shown, and does not wait for it.
     QVERIFY(f.dialogs.infos.isEmpty());
-    QVERIFY(!f.window->endpoints().isOpen());
+    QVERIFY(!f.probe().endpoints().isOpen());
     QVERIFY(!f.window->isSending());
     QTRY_COMPARE(f.dialogs.infos, QStringList{QStringLiteral("Der Text konnte nicht gesendet werden!")});
     QCOMPARE(ui.text->toPlainText(), QStringLiteral("Hallo"));
@@ -1095,7 +1095,7 @@ void TestConversation::departmentsInOnlineRows()
     QVERIFY(users.open(QIODevice::WriteOnly));
     users.write("bkurz|B07-PC|Verwaltung\r\nclang|C08-PC|Technik\r\n");
     users.close();
-    QVERIFY(f.window->pcListe().LoadUser());
+    QVERIFY(f.probe().pcListe().LoadUser());
     QVERIFY(startActive(f));
     QVERIFY(hear(f, Bernd));
     QVERIFY(hear(f, {"clang", "Carl Lang", "c08-pc"}));
@@ -1131,9 +1131,9 @@ void TestConversation::statusBarKeyHints()
     if (open >= 0)
         storeThreeUnread(f);
     if (open >= 0)
-        f.window->SetAktUserName(f.window->logListe().Get(TLogListe::Eingang, open));
+        f.window->SetAktUserName(f.probe().logListe().Get(TLogListe::Eingang, open));
     else if (open == -2)
-        f.window->SetAktUserName(f.window->userListe().FindUser(OwnPC));
+        f.window->SetAktUserName(f.probe().userListe().FindUser(OwnPC));
     else
         f.window->MenuDateiCloseClick();
     ui.text->setPlainText(typed);
@@ -1149,16 +1149,16 @@ void TestConversation::sendToOwnComputer()
     f.store.writeDword("FensterNachSendenMinimieren", 1);
     QVERIFY(startActive(f));
     QVERIFY(f.window->settings().Einstellungen.FensterNachSendenMinimierenS);
-    QSignalSpy onTheWire(&f.window->endpoints(), &UdpEndpoints::textReceived);
+    QSignalSpy onTheWire(&f.probe().endpoints(), &UdpEndpoints::textReceived);
     ui.liste->setFocus();
     ui.liste->setCurrentRow(rowOf(ui.liste, OwnPC));
     QTest::keyClick(ui.liste, Qt::Key_Return);
-    QCOMPARE(f.window->aktUserName().PC, OwnPC);
+    QCOMPARE(f.probe().aktUserName().PC, OwnPC);
     ui.text->setPlainText(QStringLiteral("Notiz an mich"));
     f.sound.played.clear();
     ui.senden->click();
-    QTRY_COMPARE(f.window->logListe().Count(TLogListe::Eingang), 1);
-    const QString text = f.window->aktUserName().Text;
+    QTRY_COMPARE(f.probe().logListe().Count(TLogListe::Eingang), 1);
+    const QString text = f.probe().aktUserName().Text;
     QVERIFY2(text.startsWith(QStringLiteral("Nachricht von amaier (09.12.2026 14:05:09):\rNotiz an mich\r")),
              qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Nachricht an amaier (09.12.2026 14:05:09):\rNotiz an mich\r")),
@@ -1185,7 +1185,7 @@ void TestConversation::failedSendShowsNoticeAndLogsNothing()
     // Its presence comes from a loopback address on which no program listens for messages.
     const Presence silent{"cstumm", "Clara Stumm", "C09-PC"};
     QVERIFY(hear(f, silent, QHostAddress(QStringLiteral("127.0.0.2"))));
-    f.window->SetAktUserName(f.window->userListe().FindUser(silent.pc));
+    f.window->SetAktUserName(f.probe().userListe().FindUser(silent.pc));
     ui.text->setPlainText(QStringLiteral("Bist du da?"));
     ui.senden->click();
     QTRY_VERIFY(f.window->isSending());
@@ -1200,9 +1200,9 @@ void TestConversation::failedSendShowsNoticeAndLogsNothing()
     QCOMPARE(ui.text->toPlainText(), QStringLiteral("Bist du da?"));
     QVERIFY(ui.senden->isEnabled());
     QVERIFY(ui.aktSenden->isEnabled());
-    QVERIFY(f.window->aktUserName().Text.isEmpty());
-    QCOMPARE(f.window->logListe().Count(TLogListe::Eingang) + f.window->logListe().Count(TLogListe::Verlauf), 0);
-    QVERIFY(!QFile::exists(f.window->logListe().LogFilePath(f.window->aktUserName())));
+    QVERIFY(f.probe().aktUserName().Text.isEmpty());
+    QCOMPARE(f.probe().logListe().Count(TLogListe::Eingang) + f.probe().logListe().Count(TLogListe::Verlauf), 0);
+    QVERIFY(!QFile::exists(f.probe().logListe().LogFilePath(f.probe().aktUserName())));
     QCOMPARE(countSound(f, TSound::sOutgoing), 0);
 }
 
@@ -1213,18 +1213,18 @@ void TestConversation::failedSaveKeepsListsInStepWithTheStore()
     QVERIFY(ui.complete());
     QVERIFY(startActive(f));
     store(f, true, partner("cx", "Carla", "C01-PC", 30));
-    const TUserListeRec own = f.window->userListe().FindUser(OwnPC);
+    const TUserListeRec own = f.probe().userListe().FindUser(OwnPC);
     // A folder where the own log belongs: no save can replace it, not even as root.
-    QVERIFY(QDir().mkpath(f.window->logListe().LogFilePath(own)));
+    QVERIFY(QDir().mkpath(f.probe().logListe().LogFilePath(own)));
     f.window->SetAktUserName(own);
     ui.text->setPlainText(QStringLiteral("An mich selbst"));
     ui.senden->click();
     QTRY_COMPARE(f.dialogs.infos, QStringList{QStringLiteral("Der Text konnte nicht gesendet werden!")});
     // Every row opens the entry the store has at that position.
     for (auto [list, nr] : {std::pair{ui.eingang, TLogListe::Eingang}, {ui.verlauf, TLogListe::Verlauf}}) {
-        QCOMPARE(list->count(), f.window->logListe().Count(nr));
+        QCOMPARE(list->count(), f.probe().logListe().Count(nr));
         for (int row = 0; row < list->count(); ++row)
-            QVERIFY2(list->item(row)->text().contains(f.window->logListe().Get(nr, row).Name),
+            QVERIFY2(list->item(row)->text().contains(f.probe().logListe().Get(nr, row).Name),
                      qPrintable(list->item(row)->text()));
     }
 }
@@ -1246,7 +1246,7 @@ void TestConversation::clearLogAsksAgainAfterAMessageArrived()
     QVERIFY(hear(f, Bernd));
     TUserListeRec bernd = partner(Bernd.userName, Bernd.name, Bernd.pc, 30);
     store(f, false, bernd);
-    f.window->SetAktUserName(f.window->logListe().Find(bernd, false));
+    f.window->SetAktUserName(f.probe().logListe().Find(bernd, false));
     QUdpSocket peer;
     QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
     // While the first question is open, Bernd writes (and is acknowledged); the second question gets the
@@ -1255,7 +1255,7 @@ void TestConversation::clearLogAsksAgainAfterAMessageArrived()
         if (f.dialogs.fragen.size() == 1) {
             peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|Noch eine Frage|0041A3F2"),
                                QHostAddress::LocalHost, f.ports.Text);
-            QVERIFY(QTest::qWaitFor([&] { return f.window->aktUserName().Text.contains("Noch eine Frage"); }, 5000));
+            QVERIFY(QTest::qWaitFor([&] { return f.probe().aktUserName().Text.contains("Noch eine Frage"); }, 5000));
         } else {
             f.dialogs.antwort = secondAnswer;
         }
@@ -1263,7 +1263,7 @@ void TestConversation::clearLogAsksAgainAfterAMessageArrived()
     f.dialogs.antwort = true;
     f.window->PuEditLogLeerenClick();
     QCOMPARE(f.dialogs.fragen.size(), 2);
-    QCOMPARE(f.window->logListe().Find(bernd, false).Text.contains("Noch eine Frage"), !secondAnswer);
+    QCOMPARE(f.probe().logListe().Find(bernd, false).Text.contains("Noch eine Frage"), !secondAnswer);
     QCOMPARE(ui.log->toPlainText().contains("Noch eine Frage"), !secondAnswer);
 }
 

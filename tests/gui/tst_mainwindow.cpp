@@ -1,5 +1,6 @@
 // The main window's lifecycle where it carries behaviour: start, quit paths, end of session,
 // suspend and resume. Presence goes to loopback on free ports; the window hears its own datagrams.
+#include "doubles/settingsstore.h"
 #include "windowfixture.h"
 
 #include "app/gui/dialogs.h"
@@ -84,7 +85,7 @@ void TestMainWindow::startSwitchesStartMinimised()
     Fixture f(arguments);
     f.window->SetSilent(arguments.contains("/silent"));
     f.window->RegistryLadenSpeichern(true);
-    QTRY_VERIFY(f.window->startSequenceRan());
+    QTRY_VERIFY(f.probe().startSequenceRan());
     QCOMPARE(f.window->inTray(), inTray);
     QCOMPARE(f.window->isVisible(), !inTray);
     // A silent start switches sounds off, so the sign-in sound is silent there too.
@@ -175,21 +176,21 @@ void TestMainWindow::suspendClosesNetworkAndResumeReopensOnce()
     Fixture f;
     f.start();
     QTRY_COMPARE(f.heard("1"), 1);
-    const int generation = f.window->udpQueueGeneration();
+    const int generation = f.probe().udpQueueGeneration();
     f.power.triggerSuspending();
     QVERIFY(f.window->standBy());
-    QCOMPARE(f.window->udpQueueGeneration(), generation + 1);
-    QVERIFY(!f.window->endpoints().isOpen());
+    QCOMPARE(f.probe().udpQueueGeneration(), generation + 1);
+    QVERIFY(!f.probe().endpoints().isOpen());
     QCOMPARE(f.speech.stops, 1);
 
     // Two resume events of one wake-up act once; the network comes back 6 s after the first.
     f.power.triggerResumed();
     f.power.triggerResumed();
-    QCOMPARE(f.window->udpQueueGeneration(), generation + 2);
+    QCOMPARE(f.probe().udpQueueGeneration(), generation + 2);
     QVERIFY(!f.window->standBy());
     QTest::qWait(5000);
-    QVERIFY(!f.window->endpoints().isOpen());
-    QTRY_VERIFY_WITH_TIMEOUT(f.window->endpoints().isOpen(), 3000);
+    QVERIFY(!f.probe().endpoints().isOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(f.probe().endpoints().isOpen(), 3000);
     // The presence cycle restarts 50 ms after the reopening.
     QTRY_COMPARE_WITH_TIMEOUT(f.heard("1"), 2, 1000);
 }
@@ -205,7 +206,7 @@ void TestMainWindow::portInUseIsReportedOnce()
     // The port is still taken after a resume: the user was told already.
     f.power.triggerSuspending();
     f.power.triggerResumed();
-    QTRY_VERIFY_WITH_TIMEOUT(f.window->endpoints().isOpen(), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.probe().endpoints().isOpen(), 8000);
     QCOMPARE(f.dialogs.infos.size(), 1);
 }
 
@@ -216,13 +217,13 @@ void TestMainWindow::quietPhaseAfterResumeWaitsForTheNetwork()
     // Asleep and awake again within the quiet phase of the start: its end must not count.
     f.power.triggerSuspending();
     f.power.triggerResumed();
-    QTRY_VERIFY_WITH_TIMEOUT(f.window->endpoints().isOpen(), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.probe().endpoints().isOpen(), 8000);
     f.sound.played.clear();
     QUdpSocket peer;
     QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
     peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|0|1|09:00:00|1|3"), QHostAddress::LocalHost,
                        f.ports.Liste);
-    QTRY_COMPARE(f.window->userListe().OnlineCount(), 2);
+    QTRY_COMPARE(f.probe().userListe().OnlineCount(), 2);
     QCOMPARE(f.sound.played.size(), size_t(0));
     // 2.9 s after the network is back, changes sound again.
     QTest::qWait(3000);
@@ -306,7 +307,7 @@ void TestMainWindow::silentStartForcesSoundsOff()
     f.window->RegistryLadenSpeichern(true);
     QVERIFY(!f.window->settings().Einstellungen.SoundsWiedergebenS);
     QVERIFY(!f.window->settings().Einstellungen.FensterWiederherstellenS);
-    QTRY_VERIFY(f.window->startSequenceRan());
+    QTRY_VERIFY(f.probe().startSequenceRan());
     f.window->PuCtiBeendenClick();
     QCOMPARE(f.store.readDword("SoundsWiedergeben"), std::optional<uint32_t>(0));
     QCOMPARE(f.store.readDword("FensterWiederherstellen"), std::optional<uint32_t>(0));
@@ -322,13 +323,13 @@ void TestMainWindow::receivedMessageIsStoredAcknowledgedAndShown()
                        f.ports.Text);
     // The acknowledgement goes to the source address, always to the acknowledgement port: that is the
     // window's own endpoint here, so look for it in the stored log instead and check the partner.
-    QTRY_COMPARE(f.window->aktUserName().PC, QStringLiteral("B07-PC"));
-    QVERIFY(f.window->aktUserName().Text.startsWith(
+    QTRY_COMPARE(f.probe().aktUserName().PC, QStringLiteral("B07-PC"));
+    QVERIFY(f.probe().aktUserName().Text.startsWith(
         QStringLiteral("Nachricht von Bernd Kurz (09.12.2026 14:05:09):\rKommst du heute?")));
     QVERIFY(QFile::exists(f.dir.path() + "/logs/bkurz_B07-PC.log"));
-    QCOMPARE(f.window->logListe().Count(1), 1);
+    QCOMPARE(f.probe().logListe().Count(1), 1);
     QCOMPARE(f.sound.played.back(), TSound::sIncoming);
-    QVERIFY(f.window->iconHint().endsWith(QStringLiteral("; Ungelesen: 1")));
+    QVERIFY(f.probe().iconHint().endsWith(QStringLiteral("; Ungelesen: 1")));
 }
 
 // A screen as large as a desktop's, so stored window sizes are not cut to the small default screen.

@@ -56,7 +56,7 @@ void TestStatus::stateMenusAgree()
     auto* button = f.window->findChild<QPushButton*>("Btn1Status");
     QCOMPARE(button->text(), QStringLiteral("Beschäftigt..."));
     QCOMPARE(f.window->windowTitle(), QStringLiteral("amaier (Beschäftigt) - Tobrik V1.13"));
-    QCOMPARE(f.window->iconHint(), QStringLiteral("Tobrik V1.13 (Beschäftigt); Ungelesen: 0"));
+    QCOMPARE(f.probe().iconHint(), QStringLiteral("Tobrik V1.13 (Beschäftigt); Ungelesen: 0"));
     QCOMPARE(f.sound.played.back(), TSound::sBusy);
 
     // Choosing the state that is already checked changes nothing and plays nothing.
@@ -110,7 +110,7 @@ void TestStatus::automaticAwayEndsWithInput()
     f.clock.advance(60001);
     f.window->SendBroadcastListe(true);
     QTRY_COMPARE(lastState(f), QStringLiteral("1"));
-    QCOMPARE(f.window->iconHint(), QStringLiteral("Tobrik V1.13 (Abwesend); Ungelesen: 0"));
+    QCOMPARE(f.probe().iconHint(), QStringLiteral("Tobrik V1.13 (Abwesend); Ungelesen: 0"));
 
     f.clock.advance(1000);
     f.lastInput.setLastInputTick(f.clock.tickCount());

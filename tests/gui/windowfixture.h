@@ -5,12 +5,19 @@
 #include "app/gui/mainwindow.h"
 #include "common/clock.h"
 #include "common/fields.h"
+#include "doubles/clock.h"
+#include "doubles/dialogs.h"
+#include "doubles/lastinput.h"
+#include "doubles/output.h"
+#include "doubles/power.h"
+#include "doubles/settingsstore.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
 #include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/settingsstore.h"
 #include "speech/output.h"
+#include "windowprobe.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -70,15 +77,17 @@ struct Fixture
             return true;
         };
         window = std::make_unique<TTB_Form1>(env);
-        presence = std::make_unique<QSignalSpy>(&window->endpoints(), &UdpEndpoints::presenceReceived);
+        presence = std::make_unique<QSignalSpy>(&TTB_Form1Probe(*window).endpoints(), &UdpEndpoints::presenceReceived);
         ended = std::make_unique<QSignalSpy>(window.get(), &TTB_Form1::programEnded);
     }
+
+    TTB_Form1Probe probe() { return TTB_Form1Probe(*window); }
 
     void start()
     {
         window->SetSilent(false);
         window->RegistryLadenSpeichern(true);
-        QTRY_VERIFY(window->startSequenceRan());
+        QTRY_VERIFY(probe().startSequenceRan());
     }
 
     // Presence datagrams heard so far whose online field (6) has the given value.

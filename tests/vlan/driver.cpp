@@ -19,6 +19,7 @@
 #include "app/gui/dialogs.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/program.h"
+#include "gui/windowprobe.h"
 #include "shell/settings.h"
 
 #include <QApplication>
@@ -109,7 +110,7 @@ private:
             }
             l->setFocus();
             QTest::keyClick(l, Qt::Key_Return);
-            say(QStringLiteral("opened ") + m_window.aktUserName().PC);
+            say(QStringLiteral("opened ") + TTB_Form1Probe(m_window).aktUserName().PC);
         } else if (cmd == QLatin1String("focus")) {
             if (QWidget* w = m_window.findChild<QWidget*>(arg))
                 w->setFocus();
@@ -124,14 +125,14 @@ private:
             QWidget* focus = QApplication::focusWidget();
             auto* memo = find<QPlainTextEdit>("Memo1Text");
             say(QStringLiteral("state partner=%1 focus=%2 sending=%3 readonly=%4 memo=%5")
-                    .arg(m_window.aktUserName().PC, focus ? focus->objectName() : QString())
+                    .arg(TTB_Form1Probe(m_window).aktUserName().PC, focus ? focus->objectName() : QString())
                     .arg(int(m_window.isSending()))
                     .arg(int(memo->isReadOnly()))
                     .arg(memo->toPlainText()));
         } else if (cmd == QLatin1String("wait-idle")) {
             waitIdle();
         } else if (cmd == QLatin1String("stats")) {
-            say(QStringLiteral("redraws %1").arg(m_window.onlineListRedraws()));
+            say(QStringLiteral("redraws %1").arg(TTB_Form1Probe(m_window).onlineListRedraws()));
         } else if (cmd == QLatin1String("font")) {
             m_window.settings().GlobalFont.sizePt = arg.toInt();
             m_window.SchriftartZuweisen();
