@@ -7,22 +7,6 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-namespace {
-
-// Removes the characters 0 to 32 at both ends; QString::trimmed would also take Unicode spaces.
-QString trimControl(const QString& s)
-{
-    qsizetype start = 0;
-    qsizetype end = s.size();
-    while (start < end && s.at(start).unicode() <= 32)
-        ++start;
-    while (end > start && s.at(end - 1).unicode() <= 32)
-        --end;
-    return s.mid(start, end - start);
-}
-
-} // namespace
-
 TPCListe::TPCListe(const QString& userFilePath)
     : FUserFilePath(userFilePath)
 {
@@ -50,10 +34,10 @@ QList<TPCUserAbteilungListeRec> TPCListe::ParseUserText(const QString& text)
         if (fields.size() < 2)
             continue;
         TPCUserAbteilungListeRec row;
-        row.User = trimControl(fields.at(0));
-        row.PC = locale.toUpper(trimControl(fields.at(1)));
+        row.User = CleanFeld(fields.at(0));
+        row.PC = locale.toUpper(CleanFeld(fields.at(1)));
         if (fields.size() > 2)
-            row.Abteilung = trimControl(fields.at(2));
+            row.Abteilung = CleanFeld(fields.at(2));
         if (!row.User.isEmpty() && !row.PC.isEmpty())
             rows.append(row);
     }
