@@ -41,7 +41,15 @@ public:
             asoundrc.write("pcm.!default { type null }\n");
         qputenv("SPEECHD_ADDRESS", address().toUtf8());
     }
-    ~PrivateSpeechd() { kill(); }
+    // Given a moment to end its output module, then killed.
+    ~PrivateSpeechd()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(2000))
+            kill();
+    }
 
     QString socketPath() const { return m_dir.filePath("spd.sock"); }
     QString address() const { return "unix_socket:" + socketPath(); }
