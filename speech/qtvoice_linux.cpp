@@ -38,19 +38,33 @@ void QtVoiceEngine::load()
                      [this](QTextToSpeech::State state) { onStateChanged(state); });
 }
 
-// Qt's speechd engine notices a server that went away only when a text fails, and stays broken for good;
-// a new one connects to the server that runs now, with the voice, rate and volume of before.
+// Qt's speechd engine notices a server that went away only when a text fails, and stays broken for good.
 bool QtVoiceEngine::lostServer() const
 {
     return m_tts && m_engineName == QLatin1String("speechd") && m_tts->state() == QTextToSpeech::Error &&
            m_tts->errorReason() == QTextToSpeech::ErrorReason::Input;
 }
 
+// A new engine connects to the server that runs now; it gets the voice, rate and volume of before.
 void QtVoiceEngine::reconnect()
 {
-    const int index = voiceIndex();
     load();
-    selectVoice(index);
+    selectVoice(m_list.find(m_selected));
+    if (!hasVoice())
+        m_retry.setRemainingTime(RetryAfterMs);
+}
+
+// Lost its server, or found none (or no voices) before: speechd is tried again when a server answers now,
+// at most every RetryAfterMs.
+void QtVoiceEngine::reconnectIfNeeded()
+{
+    if (m_engineName != QLatin1String("speechd"))
+        return;
+    if (lostServer())
+        reconnect();
+    else if (!hasVoice() && m_retry.hasExpired() &&
+             ProbeSpeechd(SpeechdOutput::DefaultTimeoutMs) == ProbeResult::Answered)
+        reconnect();
 }
 
 QtVoiceEngine::~QtVoiceEngine()
@@ -126,6 +140,7 @@ void QtVoiceEngine::selectVoice(int index)
     const QVoice& voice = m_voices.at(position);
     m_tts->setLocale(voice.locale());
     m_tts->setVoice(voice);
+    m_selected = m_list.descriptions()[index];
     m_tts->setRate(m_rate / 10.0);
     m_tts->setVolume(m_volume / 100.0);
 }
@@ -165,8 +180,7 @@ void QtVoiceEngine::setVolume(int volume)
 // again; once it is, speech-dispatcher itself queues a text behind the one it speaks.
 bool QtVoiceEngine::speak(const std::string& text, bool purge)
 {
-    if (lostServer())
-        reconnect();
+    reconnectIfNeeded();
     if (text.empty() || !hasVoice())
         return false;
     const QString utterance = QString::fromStdString(text);

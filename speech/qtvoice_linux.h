@@ -5,6 +5,7 @@
 #include "speech/voiceengine.h"
 #include "speech/voicelist.h"
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QVoice>
@@ -16,6 +17,9 @@ class QTextToSpeech;
 class QtVoiceEngine : public IVoiceEngine
 {
 public:
+    // A speechd engine without a server is tried again at most this often.
+    static constexpr int RetryAfterMs = 2000;
+
     // An engine that cannot be loaded, or a speech-dispatcher that does not answer in time, leaves the
     // engine without voices.
     explicit QtVoiceEngine(const QString& engineName);
@@ -41,6 +45,7 @@ private:
     void load();
     bool lostServer() const;
     void reconnect();
+    void reconnectIfNeeded();
     void enumerateVoices();
     bool hasVoice() const;
     bool say(const QString& utterance);
@@ -54,4 +59,6 @@ private:
     int m_volume = 80;
     std::deque<QString> m_waiting;
     bool m_inFlight = false; // a text was handed over and its end not reported yet
+    std::string m_selected;  // the voice last selected, to select again on a new connection
+    QDeadlineTimer m_retry{0};
 };

@@ -43,6 +43,7 @@ private slots:
     void speechdListsTheServersVoices();
     void speechdSpeaksIntoTheFile();
     void textsWaitTheirTurnUnlessPurged();
+    void speechdComesBackAfterItsServerRestarted_data();
     void speechdComesBackAfterItsServerRestarted();
     void speechdThatDoesNotAnswerHasNoVoices();
     void fliteListsItsVoices();
@@ -134,14 +135,31 @@ void TestSpeechEngines::textsWaitTheirTurnUnlessPurged()
     QVERIFY(!engine->isSpeaking());
 }
 
+void TestSpeechEngines::speechdComesBackAfterItsServerRestarted_data()
+{
+    QTest::addColumn<bool>("speakWhileDown");
+    QTest::newRow("Restarted before the next text") << false;
+    QTest::newRow("A text while it was down") << true;
+}
+
 void TestSpeechEngines::speechdComesBackAfterItsServerRestarted()
 {
+    QFETCH(bool, speakWhileDown);
     auto engine = speechdWithFilelogVoice();
     engine->setRate(4);
     QVERIFY(engine->speak("Vorher", true));
     QVERIFY(m_speechd->waitForSpoken("Vorher") >= 0);
     m_speechd->kill();
+    if (speakWhileDown) {
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!engine->speak("Ins Leere", true));
+        qInfo("speechd engine without its server: speak answered false in %lld ms", timer.elapsed());
+        QVERIFY(engine->voices().empty());
+    }
     QVERIFY(m_speechd->start());
+    if (speakWhileDown)
+        QTest::qWait(QtVoiceEngine::RetryAfterMs);
     QElapsedTimer timer;
     timer.start();
     QVERIFY(engine->speak("Nachher", true));

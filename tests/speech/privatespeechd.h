@@ -35,6 +35,12 @@ public:
                              "GenericLanguage \"de\" \"de\" \"utf-8\"\n"
                              "AddVoice \"de\" \"MALE1\" \"filelog-de\"\n")
                   .arg(spokenPath()));
+        // Clients such as Qt's speechd engine start a server with the system's configuration when none
+        // answers; the user configuration of the test's private XDG_CONFIG_HOME forbids that.
+        QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).mkpath("speech-dispatcher");
+        QFile userConf(qEnvironmentVariable("XDG_CONFIG_HOME") + "/speech-dispatcher/speechd.conf");
+        if (userConf.open(QIODevice::WriteOnly))
+            userConf.write("DisableAutoSpawn\n");
         // The null device: with the default ("pulse") and no sound server the module is refused.
         QFile asoundrc(QDir::home().filePath(".asoundrc"));
         if (asoundrc.open(QIODevice::WriteOnly))
