@@ -54,7 +54,12 @@ bool SpeechdOutput::open()
 {
     if (m_connection)
         return true;
-    if (ProbeSpeechd(m_timeoutMs) != ProbeResult::Answered)
+    if (std::chrono::steady_clock::now() < m_quietUntil)
+        return false;
+    const ProbeResult probe = ProbeSpeechd(m_timeoutMs);
+    if (probe == ProbeResult::Silent)
+        m_quietUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(QuietAfterTimeoutMs);
+    if (probe != ProbeResult::Answered)
         return false;
     char* error = nullptr;
     m_connection = spd_open2("tobrik", "main", nullptr, SPD_MODE_SINGLE, nullptr, 0, &error);

@@ -3,6 +3,7 @@
 
 #include "speech/socketprobe_linux.h"
 
+#include <chrono>
 #include <libspeechd.h>
 #include <string>
 
@@ -14,10 +15,13 @@ ProbeResult ProbeSpeechd(int timeoutMs);
 // A connection of our own, opened at the first call and opened again at the next call after the server went
 // away. Never starts a server itself: the screen reader's own one is running whenever a screen reader is.
 // Texts go as plain text (SSML off) with priority "text". No call waits longer than about two time-outs.
+// (libspeechd has none of its own: each connection is probed first, and its socket gets time-outs.)
 class SpeechdOutput
 {
 public:
     static constexpr int DefaultTimeoutMs = 200;
+    // After a server left the probe unanswered, no new attempt for this long.
+    static constexpr int QuietAfterTimeoutMs = 2000;
 
     explicit SpeechdOutput(int timeoutMs = DefaultTimeoutMs);
     ~SpeechdOutput();
@@ -39,4 +43,5 @@ private:
 
     SPDConnection* m_connection = nullptr;
     int m_timeoutMs;
+    std::chrono::steady_clock::time_point m_quietUntil;
 };
