@@ -1,24 +1,8 @@
-// Where announcements and sound events go. The window talks to these interfaces only, so tests
-// can record what would have been said or played.
+// Where sound events go. The window talks to this interface only, so tests can record what would have
+// been played.
 #pragma once
 
 #include "common/types.h"
-
-#include <QString>
-#include <QStringList>
-#include <vector>
-
-// Spoken announcements; the one entry point is SpeakText.
-class ISpeech
-{
-public:
-    virtual ~ISpeech() = default;
-    // merkenS: remember the text so that "repeat last announcement" can say it again.
-    virtual void SpeakText(const QString& text, bool merkenS) = 0;
-    virtual void Stop() = 0;
-    // A short cue for the running screen reader (the name of a focused list); never remembered.
-    virtual void Output(const QString& text, bool interrupt) = 0;
-};
 
 // Plays one sound event; whether it may sound at all is decided by SoundAllowed beforehand.
 class ISoundOutput
@@ -34,15 +18,7 @@ public:
 // userBusy: the user chose "Beschäftigt"; busyS: the caller lets sBusy sound while busy.
 bool SoundAllowed(TSound sound, bool busyS, bool userBusy, bool soundsWiedergebenS, bool soundSwitchOn);
 
-// Until a voice and sound files are attached, announcements and sounds go nowhere.
-class SilentSpeech : public ISpeech
-{
-public:
-    void SpeakText(const QString&, bool) override {}
-    void Stop() override {}
-    void Output(const QString&, bool) override {}
-};
-
+// Sounds that go nowhere, for a program without sound files.
 class SilentSound : public ISoundOutput
 {
 public:

@@ -3,7 +3,6 @@
 #include "app/gui/editcontrol.h"
 #include "app/gui/mainwindow.h"
 #include "shell/settings.h"
-#include "speech/output.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -195,22 +194,29 @@ void TTB_Form1::CreateMenus()
 
     QMenu* sprache = bar->addMenu(QStringLiteral("&Sprachsteuerung"));
     sprache->setObjectName(QStringLiteral("MenuSprache"));
-    item(sprache, "MenuSpracheStoppen", QStringLiteral("Wiedergabe &stoppen (wenn minimiert: 2 X STRG)"),
-         QKeySequence(Qt::Key_Escape));
-    item(sprache, "MenuSpracheUngelesen", QStringLiteral("Anzahl &ungelesener Nachrichten"),
-         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_PageUp));
-    item(sprache, "MenuSpracheWiederholen", QStringLiteral("Letzte Meldung &wiederholen"),
-         QKeySequence(Qt::CTRL | Qt::Key_W));
+    MenuSpracheStoppen =
+        item(sprache, "MenuSpracheStoppen", QStringLiteral("Wiedergabe &stoppen (wenn minimiert: 2 X STRG)"),
+             QKeySequence(Qt::Key_Escape));
+    MenuSpracheUngelesen = item(sprache, "MenuSpracheUngelesen", QStringLiteral("Anzahl &ungelesener Nachrichten"),
+                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_PageUp));
+    MenuSpracheWiederholen = item(sprache, "MenuSpracheWiederholen", QStringLiteral("Letzte Meldung &wiederholen"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_W));
     sprache->addSeparator();
     const char* speechNames[4] = {"MenuSpracheLauter", "MenuSpracheLeiser", "MenuSpracheSchneller",
                                   "MenuSpracheLangsamer"};
     const QString speechCaptions[4] = {QStringLiteral("Lauter sprechen"), QStringLiteral("Leiser sprechen"),
                                        QStringLiteral("Schneller sprechen"), QStringLiteral("Langsamer sprechen")};
     const Qt::Key speechKeys[4] = {Qt::Key_F5, Qt::Key_F4, Qt::Key_F9, Qt::Key_F8};
-    for (int i = 0; i < 4; ++i)
-        item(sprache, speechNames[i], speechCaptions[i], QKeySequence(speechKeys[i]))->setProperty("Tag", i + 1);
-    for (QAction* a : sprache->actions())
-        a->setEnabled(false);
+    for (int i = 0; i < 4; ++i) {
+        MenuSpracheStimme[i] = item(sprache, speechNames[i], speechCaptions[i], QKeySequence(speechKeys[i]));
+        MenuSpracheStimme[i]->setProperty("Tag", i + 1);
+        connect(MenuSpracheStimme[i], &QAction::triggered, this,
+                [this, i] { MenuSpracheLauterLeiserSchnellerLangsamerClick(i + 1); });
+    }
+    connect(sprache, &QMenu::aboutToShow, this, &TTB_Form1::MenuSpracheClick);
+    connect(MenuSpracheStoppen, &QAction::triggered, this, &TTB_Form1::MenuSpracheStoppenClick);
+    connect(MenuSpracheUngelesen, &QAction::triggered, this, &TTB_Form1::MenuSpracheUngelesenClick);
+    connect(MenuSpracheWiederholen, &QAction::triggered, this, &TTB_Form1::MenuSpracheWiederholenClick);
 
     QMenu* ansicht = bar->addMenu(QStringLiteral("&Ansicht"));
     ansicht->setObjectName(QStringLiteral("MenuAns"));
@@ -238,9 +244,11 @@ void TTB_Form1::CreateMenus()
     QAction* jawsMin = hidden("MenuDateiMinimierenJaws", QStringLiteral("Minimieren (&Jaws)"),
                               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F1));
     connect(jawsMin, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(true); });
-    hidden("MenuSpracheUngelesenJaws", QStringLiteral("Anzahl ungelesener Nachrichten (&Jaws)"),
-           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F2))
-        ->setEnabled(false);
+    MenuSpracheUngelesenJaws =
+        hidden("MenuSpracheUngelesenJaws", QStringLiteral("Anzahl ungelesener Nachrichten (&Jaws)"),
+               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F2));
+    connect(MenuSpracheUngelesenJaws, &QAction::triggered, this, &TTB_Form1::MenuSpracheUngelesenClick);
+    MenuSpracheClick();
 }
 
 void TTB_Form1::CreatePopups()
@@ -267,8 +275,7 @@ void TTB_Form1::CreatePopups()
             [this] { WithEditControl(m_editPopupFor, [](auto* e) { e->selectAll(); }); });
     connect(PuEditLogLeeren, &QAction::triggered, this, &TTB_Form1::PuEditLogLeerenClick);
     connect(PuEditTextLoeschen, &QAction::triggered, this, [this] { Memo1Text->clear(); });
-    connect(PuEditLogVorlesen, &QAction::triggered, this,
-            [this] { m_env.speech->SpeakText(Re1Log->toPlainText().trimmed(), false); });
+    connect(PuEditLogVorlesen, &QAction::triggered, this, &TTB_Form1::PuEditLogVorlesenClick);
     for (QWidget* w : std::initializer_list<QWidget*>{Le1Name, Memo1Text, Re1Log}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& p) { PuEditPopup(w, p); });

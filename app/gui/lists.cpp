@@ -11,6 +11,7 @@
 #include "net/protocol.h"
 #include "shell/settings.h"
 #include "speech/output.h"
+#include "speech/screenreader.h"
 
 #include <QAction>
 #include <QApplication>
@@ -275,7 +276,7 @@ void TTB_Form1::FocusCue(QObject* watched, Qt::FocusReason reason)
     };
     const auto it = words.constFind(watched->objectName());
     if (it != words.constEnd())
-        m_env.speech->Output(*it, false);
+        m_env.tolk->output(it->toStdString(), false);
 }
 
 void TTB_Form1::LabelClick(QObject* watched)
@@ -532,8 +533,7 @@ void TTB_Form1::PuEditPopup(QWidget* control, const QPoint& pos)
     PuEditLogLeeren->setVisible(tag == 3);
     PuEditLogLeeren->setEnabled(!FAktUserName.Text.isEmpty());
     PuEditLogVorlesen->setVisible(tag == 3);
-    // No voice is attached yet, so there is nothing to read the log with.
-    PuEditLogVorlesen->setEnabled(false);
+    PuEditLogVorlesen->setEnabled(SprachausgabeS() && !Re1Log->toPlainText().isEmpty());
     PuEdit->exec(control->mapToGlobal(pos));
 }
 

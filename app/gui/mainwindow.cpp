@@ -24,6 +24,9 @@
 #include "shell/settingsstore.h"
 #include "shell/statusmodel.h"
 #include "speech/output.h"
+#include "speech/screenreader.h"
+#include "speech/speech.h"
+#include "speech/voiceengine.h"
 
 #include <QAction>
 #include <QApplication>
@@ -106,6 +109,7 @@ void TTB_Form1::FormCreate()
     StandByS = RuhezustandS = SoundS = false;
 
     SchonGestartetS = false;
+    CreateSpeech();
     CreateControls();
     CreateMenus();
     CreatePopups();
@@ -171,6 +175,7 @@ void TTB_Form1::Timer0StartTimer()
     MenuDateiClick();
 
     MenuStatusOnlineAbwesendBeschaeftigtClick(1);
+    SetStimme();
 
     Timer1ListeTimer(true);
     Timer1StatusBarTimer();
@@ -417,7 +422,7 @@ void TTB_Form1::AnnounceOfflineOnce()
 
 void TTB_Form1::FormClose()
 {
-    m_env.speech->Stop();
+    Speech->Stop();
     Timer1Liste->stop();
     Timer1StatusBar->stop();
     RegistryLadenSpeichern(false);
@@ -471,7 +476,7 @@ void TTB_Form1::OnSuspend()
         return;
     StandByS = true;
     ++UdpQueueGeneration;
-    m_env.speech->Stop();
+    Speech->Stop();
     SendBroadcastListe(false);
     Timer1StatusBar->stop();
     Timer1Liste->stop();
@@ -522,8 +527,7 @@ void TTB_Form1::Timer1ListeTimer(bool firstCycle)
         if (!Param->HasParameter(QStringLiteral("/tbs"))) {
             Ton(TSound::sSignin, false);
             if (m_settings->Einstellungen.StatusLesenS && !IsBusy())
-                m_env.speech->SpeakText(
-                    QStringLiteral("%1 %2").arg(m_settings->Einstellungen.Name, QStringLiteral("Online")), true);
+                SpeakText(QStringLiteral("%1 %2").arg(m_settings->Einstellungen.Name, QStringLiteral("Online")), true);
         }
         Timer1Sounds->start(2900);
     }
@@ -600,8 +604,7 @@ void TTB_Form1::MenuStatusOnlineAbwesendBeschaeftigtClick(int tag)
     if (IsBusy()) {
         Ton(TSound::sBusy, true);
         if (m_settings->Einstellungen.StatusLesenS)
-            m_env.speech->SpeakText(
-                QStringLiteral("%1 %2").arg(m_settings->Einstellungen.Name, QStringLiteral("Beschäftigt")), true);
+            SpeakText(QStringLiteral("%1 %2").arg(m_settings->Einstellungen.Name, QStringLiteral("Beschäftigt")), true);
     }
 }
 
@@ -742,6 +745,9 @@ void TTB_Form1::RegistryLadenSpeichern(bool LadenS)
         if (!RegistryLaden(*m_env.settingsStore, s, context))
             return;
         RuhezustandS = s.RuhezustandS;
+        // Through the properties, which apply them once a voice is chosen.
+        SetVoiceRate(s.Einstellungen.VoiceRate);
+        SetVoiceVolume(s.Einstellungen.VoiceVolume);
         m_savedOuter = QSize(s.Fenster.width, s.Fenster.height);
         ApplySavedSize();
         m_pendingMaximize = s.Fenster.state != 0;

@@ -14,7 +14,8 @@
 #include <memory>
 
 class IClock;
-class ISpeech;
+class IScreenReader;
+class TSpeech;
 class ISoundOutput;
 class IDialogs;
 class IPowerEvents;
@@ -51,7 +52,9 @@ class QTimer;
 struct TMainWindowEnv
 {
     IClock* clock = nullptr;
-    ISpeech* speech = nullptr;
+    IScreenReader* tolk = nullptr; // the program's one screen-reader dispatcher; null: no screen reader
+    // Makes a speech facade for an owner (the window, the options dialog); null: the screen reader only.
+    std::function<std::unique_ptr<TSpeech>()> speechFactory;
     ISoundOutput* sound = nullptr;
     IDialogs* dialogs = nullptr;
     IPowerEvents* power = nullptr; // may be null: no suspend and resume events
@@ -115,6 +118,20 @@ public:
     void PuEditLogLeerenClick();
     void PuLb1RuhezustandClick();
     void SetActiveControl();
+
+    // Speech: the one way the program announces something, the chosen voice and the speech menu.
+    void SpeakText(const QString& AText, bool MerkenS);
+    void SetStimme();
+    int VoiceRate() const;
+    void SetVoiceRate(int X);
+    int VoiceVolume() const;
+    void SetVoiceVolume(int X);
+    void MenuSpracheClick();
+    void MenuSpracheStoppenClick();
+    void MenuSpracheUngelesenClick();
+    void MenuSpracheWiederholenClick();
+    void MenuSpracheLauterLeiserSchnellerLangsamerClick(int tag);
+    void PuEditLogVorlesenClick();
     // Whether the program starts at logon: the autostart entry exists.
     bool AutostartS() const;
     void SetAutostartS(bool AutostartS);
@@ -192,6 +209,9 @@ private:
     void CreateTray();
     void MenuStatusOnlineAbwesendBeschaeftigtClick(int tag);
     void Ton(TSound sound, bool busyS);
+    void CreateSpeech();
+    // A voice is chosen and found: announcements can be heard.
+    bool SprachausgabeS() const;
     bool IsBusy() const;
     // What the frame adds to the inner size; the settings store the outer size.
     QSize FrameExtra() const;
@@ -209,6 +229,9 @@ private:
     std::unique_ptr<TCommandHandler> m_commands;
     std::unique_ptr<TPresenceChannel> m_presence;
     std::unique_ptr<TStatusModel> m_status;
+    std::unique_ptr<IScreenReader> m_noScreenReader; // stands in when the environment has none
+    std::unique_ptr<TSpeech> Speech;
+    QString LetzteMeldungStr;
     QPointer<QWidget> MerkActiveControl;
     int m_onlineRedraws = 0;
     int m_designMinWidth = 0;
@@ -282,6 +305,11 @@ private:
     QAction* PuEditEinfuegen = nullptr;
     QAction* PuEditAllesMarkieren = nullptr;
     QAction* PuEditLogVorlesen = nullptr;
+    QAction* MenuSpracheStoppen = nullptr;
+    QAction* MenuSpracheUngelesen = nullptr;
+    QAction* MenuSpracheUngelesenJaws = nullptr;
+    QAction* MenuSpracheWiederholen = nullptr;
+    QAction* MenuSpracheStimme[4] = {}; // louder, softer, faster, slower
     QAction* PuEditLogLeeren = nullptr;
     QAction* PuEditTextLoeschen = nullptr;
     QAction* PuLb1Ruhezustand = nullptr;

@@ -79,7 +79,7 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
         m_status->OnlinezeitNeu();
     // Spoken with the merge that recorded it: the next datagram clears it, and the redraw may come later.
     if (SoundS && !merge->statusText.isEmpty() && m_settings->Einstellungen.StatusLesenS && !IsBusy())
-        m_env.speech->SpeakText(merge->statusText, true);
+        SpeakText(merge->statusText, true);
     RedrawOnlineList();
     if (SoundS && merge->sound)
         Ton(*merge->sound, false);
@@ -142,7 +142,7 @@ void TTB_Form1::NachrichtMelden(const QString& name, const QString& text, bool w
     if (IsBusy())
         return;
     if (m_settings->Einstellungen.NachrichtLesenS)
-        m_env.speech->SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(name, text), true);
+        SpeakText(QStringLiteral("Nachricht von %1:\r\n%2").arg(name, text), true);
     if (!m_trayShown)
         return;
     if (wiederherstellenS)

@@ -11,7 +11,10 @@
 #include "shell/power.h"
 #include "shell/session.h"
 #include "shell/settingsstore.h"
+#include "speech/lazyvoice.h"
 #include "speech/output.h"
+#include "speech/screenreader.h"
+#include "speech/speech.h"
 
 #include <QApplication>
 
@@ -52,7 +55,7 @@ int RunProgram(const TProgramHooks& hooks)
     QStringList arguments = app->arguments();
     arguments.removeFirst();
 
-    SilentSpeech speech;
+    const std::unique_ptr<IScreenReader> tolk = CreateScreenReader();
     SystemBeepSound sound;
     MessageBoxDialogs messageBoxes;
     QSettingsStore settingsStore;
@@ -61,7 +64,12 @@ int RunProgram(const TProgramHooks& hooks)
 
     TMainWindowEnv env;
     env.clock = &SystemClock::instance();
-    env.speech = &speech;
+    env.tolk = tolk.get();
+    // A synthesis engine is loaded only when one of its voices is wanted: loading it may start a speech server.
+    env.speechFactory = [&tolk] {
+        return std::make_unique<TSpeech>(*tolk, std::make_unique<LazyVoiceEngine>([] { return CreateVoiceEngine(1); }),
+                                         std::make_unique<LazyVoiceEngine>([] { return CreateVoiceEngine(2); }));
+    };
     env.sound = &sound;
     env.dialogs = hooks.dialogs ? hooks.dialogs : &messageBoxes;
     env.power = &power;

@@ -1297,10 +1297,11 @@ void TestConversation::focusCues()
     QWidget* button = f.window->findChild<QWidget*>("Btn1Status");
     QVERIFY(button);
     button->setFocus();
-    f.speech.cues.clear();
+    f.tolk.calls.clear();
     target->setFocus();
-    QCOMPARE(f.speech.cues, QStringList{cue});
-    QVERIFY(f.speech.spoken.isEmpty());
+    // Straight to the screen reader, never through the voice.
+    QCOMPARE(f.tolk.calls, std::vector<std::string>{"output:" + cue.toStdString()});
+    QVERIFY(f.engine->calls.empty());
 }
 
 QTEST_MAIN(TestConversation)

@@ -11,12 +11,14 @@
 #include "doubles/output.h"
 #include "doubles/power.h"
 #include "doubles/settingsstore.h"
+#include "doubles/speechdoubles.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
 #include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/settingsstore.h"
 #include "speech/output.h"
+#include "speech/speech.h"
 #include "windowprobe.h"
 
 #include <QSignalSpy>
@@ -31,7 +33,10 @@ struct Fixture
 {
     QTemporaryDir dir;
     ManualClock clock;
-    RecordingSpeech speech;
+    RecordingScreenReader tolk;
+    // Voices of engine 1, in the engine's own order; the engine itself belongs to the window's speech.
+    std::vector<std::string> voices{"Bernd - Deutsch", "Anna - Deutsch"};
+    RecordingVoiceEngine* engine = nullptr;
     RecordingSound sound;
     ScriptedDialogs dialogs;
     FakePowerEvents power;
@@ -53,7 +58,12 @@ struct Fixture
             beforeWindow(ports);
         TMainWindowEnv env;
         env.clock = &clock;
-        env.speech = &speech;
+        env.tolk = &tolk;
+        env.speechFactory = [this] {
+            auto e = std::make_unique<RecordingVoiceEngine>(voices);
+            engine = e.get();
+            return std::make_unique<TSpeech>(tolk, std::move(e), nullptr);
+        };
         env.sound = &sound;
         env.dialogs = &dialogs;
         env.power = &power;
