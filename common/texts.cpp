@@ -60,4 +60,11 @@ QString soundLabel(TSound sound)
     return QString::fromUtf8(kSounds[static_cast<int>(sound)].label);
 }
 
+QString ungelesenErinnerung(int count)
+{
+    if (count == 1)
+        return QStringLiteral("Es befindet sich %1 ungelesene Nachricht im Nachrichteneingang!").arg(count);
+    return QStringLiteral("Es befinden sich %1 ungelesene Nachrichten im Nachrichteneingang!").arg(count);
+}
+
 } // namespace Texts

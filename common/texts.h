@@ -27,4 +27,7 @@ QString soundFileName(TSound sound);
 // Label of the sound's switch in the options dialog, for example "Programmstart".
 QString soundLabel(TSound sound);
 
+// The reminder of unread messages while the window waits in the tray, singular for one.
+QString ungelesenErinnerung(int count);
+
 } // namespace Texts

@@ -670,8 +670,17 @@ void TTB_Form1::Timer1MinimierenTimer()
 void TTB_Form1::Timer1SoundsTimer()
 {
     Timer1Sounds->stop();
-    if (!StandByS)
-        SoundS = true;
+    Timer1Sounds->setInterval(2900);
+    if (StandByS)
+        return;
+    SoundS = true;
+    const int ungelesen = LogListe->Count(TLogListe::Eingang);
+    if (!m_trayShown || ungelesen < 1 || IsBusy())
+        return;
+    const QString text = Texts::ungelesenErinnerung(ungelesen);
+    if (m_settings->Einstellungen.StatusLesenS)
+        SpeakText(text, false);
+    Cti->showMessage(Texts::ProgrammName, text, QSystemTrayIcon::Information, 15000);
 }
 
 void TTB_Form1::Timer1StatusBarTimer()

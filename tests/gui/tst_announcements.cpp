@@ -79,6 +79,8 @@ private slots:
     void menuIsEnabledOnlyWithAVoice();
     void unknownVoiceSpeaksThroughTheScreenReader();
     void escapeStopsAndLogIsReadAloud();
+    void trayRemindsOfUnreadMessages_data();
+    void trayRemindsOfUnreadMessages();
 };
 
 void TestAnnouncements::announcementsFollowTheirSwitches_data()
@@ -267,6 +269,50 @@ void TestAnnouncements::escapeStopsAndLogIsReadAloud()
     log->setFocus();
     QTest::keyClick(log, Qt::Key_Escape);
     QCOMPARE(f.engine->calls.back(), std::string("stop"));
+}
+
+void TestAnnouncements::trayRemindsOfUnreadMessages_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("unread");
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<QString>("said");
+    const QStringList tray{"/systemstartup"};
+    QTest::newRow("One unread, in the tray")
+        << tray << 1 << false << "Es befindet sich 1 ungelesene Nachricht im Nachrichteneingang!";
+    QTest::newRow("Two unread, in the tray")
+        << tray << 2 << false << "Es befinden sich 2 ungelesene Nachrichten im Nachrichteneingang!";
+    QTest::newRow("Busy users are not reminded") << tray << 2 << true << "";
+    QTest::newRow("Nothing unread") << tray << 0 << false << "";
+    QTest::newRow("The window is shown") << QStringList() << 2 << false << "";
+}
+
+void TestAnnouncements::trayRemindsOfUnreadMessages()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, unread);
+    QFETCH(bool, busy);
+    QFETCH(QString, said);
+    Fixture f(arguments);
+    Setup s;
+    s.statusLesen = true;
+    configure(f, s);
+    for (int i = 0; i < unread; ++i) {
+        TUserListeRec rec;
+        rec.UserName = QStringLiteral("u%1").arg(i);
+        rec.Name = rec.UserName;
+        rec.PC = QStringLiteral("PC%1").arg(i);
+        rec.Zeit = f.clock.now();
+        rec.Text = QStringLiteral("Nachricht von %1 (09.12.2026 14:05:09):\rHallo\r").arg(rec.Name);
+        QVERIFY(f.probe().logListe().Add(true, rec));
+    }
+    f.start();
+    if (busy)
+        action(f, "MenuStatus3Busy")->trigger();
+    // The reminder comes with the end of the quiet phase, 2.9 s after the first presence cycle.
+    QTest::qWait(3500);
+    const QStringList reminders = spoken(f).filter(QStringLiteral("Nachrichteneingang!"));
+    QCOMPARE(reminders, said.isEmpty() ? QStringList() : QStringList{said + ":purge"});
 }
 
 QTEST_MAIN(TestAnnouncements)
