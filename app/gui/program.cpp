@@ -12,6 +12,7 @@
 #include "shell/session.h"
 #include "shell/settingsstore.h"
 #include "speech/output.h"
+#include "speech/sound.h"
 
 #include <QApplication>
 
@@ -25,17 +26,6 @@ void ChooseHeadlessPlatformIfNoDisplay()
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
-
-namespace {
-
-// No sound files are attached yet, but the error beep is the system's own.
-class SystemBeepSound : public SilentSound
-{
-public:
-    void Beep() override { QApplication::beep(); }
-};
-
-} // namespace
 
 int RunProgram(const TProgramHooks& hooks)
 {
@@ -53,7 +43,7 @@ int RunProgram(const TProgramHooks& hooks)
     arguments.removeFirst();
 
     SilentSpeech speech;
-    SystemBeepSound sound;
+    TSoundEffects sound(SoundsFolderPath(), [] { QApplication::beep(); });
     MessageBoxDialogs messageBoxes;
     QSettingsStore settingsStore;
     LogindPowerEvents power;
