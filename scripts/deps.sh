@@ -9,6 +9,7 @@ packages=(
     libspeechd-dev libbrlapi-dev libx11-dev libxss-dev libxi-dev
     iproute2 util-linux procps python3 mount
     dbus-daemon xvfb xdotool dbus-x11 at-spi2-core python3-pyatspi speech-dispatcher x11-utils
+    pulseaudio pulseaudio-utils
 )
 
 missing=()

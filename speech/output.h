@@ -12,6 +12,8 @@ public:
     virtual void Play(TSound sound) = 0;
     // The system's error beep: a key that cannot act here.
     virtual void Beep() = 0;
+    // The desktop's notification sound, with every balloon of the tray icon; not gated by the switches.
+    virtual void PlayNotification() = 0;
 };
 
 // The gate in front of every sound: master switch, per-sound switch and the busy rule.
@@ -24,4 +26,5 @@ class SilentSound : public ISoundOutput
 public:
     void Play(TSound) override {}
     void Beep() override {}
+    void PlayNotification() override {}
 };

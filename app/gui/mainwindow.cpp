@@ -680,7 +680,13 @@ void TTB_Form1::Timer1SoundsTimer()
     const QString text = Texts::ungelesenErinnerung(ungelesen);
     if (m_settings->Einstellungen.StatusLesenS)
         SpeakText(text, false);
-    Cti->showMessage(Texts::ProgrammName, text, QSystemTrayIcon::Information, 15000);
+    ShowBalloon(Texts::ProgrammName, text);
+}
+
+void TTB_Form1::ShowBalloon(const QString& title, const QString& text)
+{
+    Cti->showMessage(title, text, QSystemTrayIcon::Information, 15000);
+    m_env.sound->PlayNotification();
 }
 
 void TTB_Form1::Timer1StatusBarTimer()

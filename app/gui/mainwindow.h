@@ -209,6 +209,8 @@ private:
     void CreateTray();
     void MenuStatusOnlineAbwesendBeschaeftigtClick(int tag);
     void Ton(TSound sound, bool busyS);
+    // A balloon at the tray icon, with the desktop's notification sound.
+    void ShowBalloon(const QString& title, const QString& text);
     void CreateSpeech();
     // A voice is chosen and found: announcements can be heard.
     bool SprachausgabeS() const;

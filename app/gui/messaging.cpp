@@ -148,7 +148,7 @@ void TTB_Form1::NachrichtMelden(const QString& name, const QString& text, bool w
     if (wiederherstellenS)
         FensterMinimierenWiederherstellen(false);
     else
-        Cti->showMessage(QStringLiteral("Nachricht von %1").arg(name), text, QSystemTrayIcon::Information, 15000);
+        ShowBalloon(QStringLiteral("Nachricht von %1").arg(name), text);
 }
 
 // --- Sending ----------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "speech/lazyvoice.h"
 #include "speech/output.h"
 #include "speech/screenreader.h"
+#include "speech/sound.h"
 #include "speech/speech.h"
 
 #include <QApplication>
@@ -28,17 +29,6 @@ void ChooseHeadlessPlatformIfNoDisplay()
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
-
-namespace {
-
-// No sound files are attached yet, but the error beep is the system's own.
-class SystemBeepSound : public SilentSound
-{
-public:
-    void Beep() override { QApplication::beep(); }
-};
-
-} // namespace
 
 int RunProgram(const TProgramHooks& hooks)
 {
@@ -56,7 +46,7 @@ int RunProgram(const TProgramHooks& hooks)
     arguments.removeFirst();
 
     const std::unique_ptr<IScreenReader> tolk = CreateScreenReader();
-    SystemBeepSound sound;
+    TSoundEffects sound(SoundsFolderPath(), [] { QApplication::beep(); });
     MessageBoxDialogs messageBoxes;
     QSettingsStore settingsStore;
     LogindPowerEvents power;

@@ -313,6 +313,8 @@ void TestAnnouncements::trayRemindsOfUnreadMessages()
     QTest::qWait(3500);
     const QStringList reminders = spoken(f).filter(QStringLiteral("Nachrichteneingang!"));
     QCOMPARE(reminders, said.isEmpty() ? QStringList() : QStringList{said + ":purge"});
+    // The balloon comes with the desktop's notification sound.
+    QCOMPARE(f.sound.notifications, said.isEmpty() ? 0 : 1);
 }
 
 QTEST_MAIN(TestAnnouncements)

@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Measures the sounding stretch of a recording and compares it with what was played.
+
+    measure.py RECORDING.raw RATE (--wav FILE | --ms N | --silent) [--plus-ms N] [--tolerance-ms N]
+
+The recording is raw mono signed 16-bit little-endian (what `parec --raw --format=s16le` writes). The
+sounding stretch runs from the first to the last sample louder than about -36 dBFS. With --wav the
+expected length is the same stretch measured in the file itself, so a sound's quiet tail counts the
+same on both sides; --plus-ms adds to it (for a sound that starts later than the first). Prints both
+lengths; exit 0 when they agree within the tolerance (the larger of the given milliseconds and 3 %),
+1 otherwise.
+"""
+import argparse
+import struct
+import sys
+import wave
+
+THRESHOLD = 500  # of 32767
+
+
+def stretch_ms(samples, rate):
+    loud = [i for i, v in enumerate(samples) if abs(v) > THRESHOLD]
+    if not loud:
+        return 0.0
+    return (loud[-1] - loud[0] + 1) * 1000.0 / rate
+
+
+def wav_samples(path):
+    with wave.open(path, "rb") as w:
+        if w.getnchannels() != 1 or w.getsampwidth() != 2:
+            sys.exit(f"{path}: expected mono 16-bit")
+        data = w.readframes(w.getnframes())
+        return [v for (v,) in struct.iter_unpack("<h", data)], w.getframerate()
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("recording")
+    p.add_argument("rate", type=int)
+    g = p.add_mutually_exclusive_group(required=True)
+    g.add_argument("--wav")
+    g.add_argument("--ms", type=float)
+    g.add_argument("--silent", action="store_true")
+    p.add_argument("--plus-ms", type=float, default=0.0)
+    p.add_argument("--tolerance-ms", type=float, default=10.0)
+    a = p.parse_args()
+
+    with open(a.recording, "rb") as f:
+        raw = f.read()
+    raw = raw[: len(raw) // 2 * 2]
+    recorded = stretch_ms([v for (v,) in struct.iter_unpack("<h", raw)], a.rate)
+    total = len(raw) / 2 * 1000.0 / a.rate
+
+    if a.silent:
+        print(f"recorded {total:.0f} ms, sounding {recorded:.0f} ms, expected silence")
+        return 0 if recorded == 0 else 1
+    if a.wav:
+        samples, rate = wav_samples(a.wav)
+        expected = stretch_ms(samples, rate)
+        what = f"{a.wav} ({len(samples) * 1000.0 / rate:.0f} ms long)"
+    else:
+        expected = a.ms
+        what = "the tone"
+    expected += a.plus_ms
+    tolerance = max(a.tolerance_ms, expected * 0.03)
+    print(f"recorded {total:.0f} ms, sounding {recorded:.0f} ms; expected {expected:.0f} ms "
+          f"+- {tolerance:.0f} from {what}")
+    return 0 if recorded > 0 and abs(recorded - expected) <= tolerance else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
