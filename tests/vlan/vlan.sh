@@ -274,6 +274,22 @@ vlan_start_driver() {
     vlan_wait_line "$name" "$tag" 0 '^ready$' 10
 }
 
+# vlan_start_driver_env NAME TAG KEY=VALUE...: vlan_start_driver with these variables in the program's
+# environment (vlan_run gives every host a clean one), e.g. a private session bus.
+vlan_start_driver_env() {
+    local name=$1 tag=$2 d
+    shift 2
+    if [ -z "${VLAN_DRIVER:-}" ] || [ ! -x "$VLAN_DRIVER" ]; then
+        vlan_log "no driver to start: VLAN_DRIVER='${VLAN_DRIVER:-}'"
+        return 1
+    fi
+    d=$(vlan_dir "$name")
+    : >"$d/$tag.cmd"
+    vlan_spawn "$name" "$tag" "$VLAN_TOBRIK_TIMEOUT" env TOBRIK_DRIVER_INPUT="$d/$tag.cmd" "$@" "$VLAN_DRIVER" ||
+        return 1
+    vlan_wait_line "$name" "$tag" 0 '^ready$' 10
+}
+
 # vlan_wait_line NAME TAG SKIP REGEX SECONDS: waits until a line after the first SKIP lines of
 # TAG.out matches REGEX; VLAN_REPLY holds the lines after SKIP up to the match.
 vlan_wait_line() {
