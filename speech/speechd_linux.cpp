@@ -122,7 +122,9 @@ bool SpeechdOutput::speak(const std::string& text, bool interrupt)
     return run([&] {
         if (interrupt && spd_cancel(m_connection) != 0)
             return false;
-        return spd_say(m_connection, SPD_TEXT, text.c_str()) >= 0;
+        // "Message" texts wait their turn; a "text" one would replace whatever is being said, so a focus cue
+        // would swallow the message that moved the focus.
+        return spd_say(m_connection, SPD_MESSAGE, text.c_str()) >= 0;
     });
 }
 

@@ -136,6 +136,19 @@ vlan_check "Ctrl+1: back online, announced as \"Anna Maier Online\"" test $? = 0
 printf '\n== the screen reader: Esc and Ctrl+W\n'
 stop_and_repeat driver "$SR" "Bitte ruf mich zurück."
 
+printf '\n== a message that moves the focus is spoken whole, its focus cue after it\n'
+vlan_tell A driver "focus Lb1Eingang"
+spoken "$SR" "Eingang" 4
+vlan_check "the inbox names itself when it gets the focus" test $? = 0
+speech_delay 1.5
+message "Noch etwas."
+require "Bernd's message is acknowledged" test $? = 0
+spoken "$SR" "Nachrichtenlog" 6
+vlan_check "the log view's cue comes once the message is spoken ..." test $? = 0
+vlan_check "  ... and the message before it was not cut off" \
+    test "$(tail -n 2 "$SPEECH_SPOKEN" | head -n 1)" = "Noch etwas."
+speech_delay 0
+
 printf '\n== voice "filelog-de2 - Deutsch" of speech-dispatcher; the screen reader has ended\n'
 vlan_tell A driver quit
 vlan_wait_exit "$PID_A" "$WRAP_A" 5
