@@ -171,10 +171,8 @@ void TTB_Form1::CreateMenus()
     connect(MenuAktGelesen, &QAction::triggered, this, &TTB_Form1::Btn1GelesenClick);
     connect(MenuAktOrdner, &QAction::triggered, this, &TTB_Form1::MenuAktOrdnerClick);
     MenuAktOptionen = item(akt, "MenuAktOptionen", QStringLiteral("&Optionen..."), QKeySequence(Qt::CTRL | Qt::Key_O));
-    // Commands whose dialogs and voices are not built yet stay disabled, so a screen reader does not
-    // offer what would do nothing.
-    MenuAktOptionen->setEnabled(false);
-    Btn1Optionen->setEnabled(false);
+    connect(MenuAktOptionen, &QAction::triggered, this, &TTB_Form1::Btn1OptionenClick);
+    connect(Btn1Optionen, &QPushButton::clicked, this, &TTB_Form1::Btn1OptionenClick);
 
     QMenu* status = bar->addMenu(QStringLiteral("Stat&us"));
     status->setObjectName(QStringLiteral("MenuStatus"));
@@ -220,6 +218,8 @@ void TTB_Form1::CreateMenus()
 
     QMenu* ansicht = bar->addMenu(QStringLiteral("&Ansicht"));
     ansicht->setObjectName(QStringLiteral("MenuAns"));
+    // Commands whose dialogs are not built yet stay disabled, so a screen reader does not offer what would
+    // do nothing.
     item(ansicht, "MenuAnsSchrifteinstellungen", QStringLiteral("&Schrifteinstellungen..."))->setEnabled(false);
 
     QMenu* hilfe = bar->addMenu(QStringLiteral("&Hilfe"));

@@ -18,6 +18,7 @@
 #include "net/textsender.h"
 #include "shell/autostart.h"
 #include "shell/gui/layout.h"
+#include "shell/gui/optionsdialog.h"
 #include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/settings.h"
@@ -740,6 +741,27 @@ void TTB_Form1::Ton(TSound sound, bool busyS)
 }
 
 // --- Settings -------------------------------------------------------------------------------------
+
+void TTB_Form1::Btn1OptionenClick()
+{
+    Speech->Stop();
+    TOptionenDlg dlg(this, *m_env.tolk, m_env.speechFactory ? m_env.speechFactory() : nullptr, m_settings->GlobalFont,
+                     m_settings->GlobalBackColor, m_env.winUserName);
+    m_settings->Einstellungen.AutostartS = AutostartS();
+    dlg.SetEinstellungen(m_settings->Einstellungen);
+    dlg.SetNameReadOnly(false);
+    dlg.SetOldName(m_settings->Einstellungen.Name);
+    if (dlg.exec() != QDialog::Accepted || m_ended)
+        return;
+    m_settings->Einstellungen = dlg.GetEinstellungen();
+    SetAutostartS(m_settings->Einstellungen.AutostartS);
+    SetFensterTitel(false);
+    RegistryLadenSpeichern(false);
+    // At once, so that the others see a new name.
+    if (!StandByS)
+        SendBroadcastListe(true);
+    SetStimme();
+}
 
 void TTB_Form1::RegistryLadenSpeichern(bool LadenS)
 {

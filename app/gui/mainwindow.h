@@ -117,6 +117,8 @@ public:
     void PuLb3LoeschenClick();
     void PuEditLogLeerenClick();
     void PuLb1RuhezustandClick();
+    // The options dialog: the whole settings record, applied and saved on OK.
+    void Btn1OptionenClick();
     void SetActiveControl();
 
     // Speech: the one way the program announces something, the chosen voice and the speech menu.

@@ -18,13 +18,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QUdpSocket>
 #include <memory>
 
@@ -46,6 +51,8 @@ private slots:
     void quietPhaseAfterResumeWaitsForTheNetwork();
     void enabledCommandsAllAct();
     void savedSizeSurvivesRestarts();
+    void optionsAreAppliedOnlyOnOk_data();
+    void optionsAreAppliedOnlyOnOk();
     void silentStartForcesSoundsOff();
     void receivedMessageIsStoredAcknowledgedAndShown();
 };
@@ -276,8 +283,8 @@ void TestMainWindow::enabledCommandsAllAct()
     }
     QVERIFY2(idle.isEmpty(), qPrintable(idle.join(", ")));
     // The disabled ones are still there for their names and keys.
-    QVERIFY(f.window->findChild<QAction*>("MenuAktOptionen"));
-    QVERIFY(!f.window->findChild<QAction*>("MenuAktOptionen")->isEnabled());
+    QVERIFY(f.window->findChild<QAction*>("MenuAnsSchrifteinstellungen"));
+    QVERIFY(!f.window->findChild<QAction*>("MenuAnsSchrifteinstellungen")->isEnabled());
 }
 
 // The stored size is the outer one; applied as the inner size it would grow by the frame at every start.
@@ -297,6 +304,60 @@ void TestMainWindow::savedSizeSurvivesRestarts()
         QCOMPARE(f.store.readDword("Height"), std::optional<uint32_t>(950));
         store = f.store;
     }
+}
+
+void TestMainWindow::optionsAreAppliedOnlyOnOk_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK applies, saves and announces") << true;
+    QTest::newRow("Cancel changes nothing") << false;
+}
+
+void TestMainWindow::optionsAreAppliedOnlyOnOk()
+{
+    QFETCH(bool, ok);
+    Fixture f;
+    f.start();
+    QTRY_COMPARE(f.heard("1"), 1);
+    f.store.clearWrites();
+    const int heardBefore = int(f.presence->size());
+    bool shown = false;
+    // The dialog is modal: the user acts in it from the event loop.
+    QTimer::singleShot(0, f.window.get(), [&] {
+        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        shown = dlg->windowTitle() == QStringLiteral("Optionen einstellen");
+        if (auto* name = dlg->findChild<QLineEdit*>("Le1Name"))
+            name->setText(QStringLiteral("  Anton Maier "));
+        if (auto* lesen = dlg->findChild<QCheckBox*>("Cb1NachrichtLesen"))
+            lesen->setChecked(true);
+        if (auto* stimmen = dlg->findChild<QTreeWidget*>("Lv1Stimmen")) {
+            const QList<QTreeWidgetItem*> anna = stimmen->findItems(QStringLiteral("Anna - Deutsch"), Qt::MatchExactly);
+            if (!anna.isEmpty())
+                stimmen->setCurrentItem(anna.first());
+        }
+        ok ? dlg->accept() : dlg->reject();
+    });
+    QTest::keyClick(f.window.get(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(shown);
+    const TEinstellungen& e = f.window->settings().Einstellungen;
+    if (!ok) {
+        QCOMPARE(e.Name, QStringLiteral("amaier"));
+        QVERIFY(f.store.writes().empty());
+        QCOMPARE(int(f.presence->size()), heardBefore);
+        return;
+    }
+    QCOMPARE(e.Name, QStringLiteral("Anton Maier"));
+    QVERIFY(e.NachrichtLesenS);
+    QCOMPARE(e.Stimme, QStringLiteral("Anna - Deutsch"));
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Anton Maier (Online) - Tobrik V1.13"));
+    QCOMPARE(f.store.readString("Name"), std::optional<std::string>("Anton Maier"));
+    // The colleagues hear the new name at once, not at the next cycle.
+    QTRY_VERIFY_WITH_TIMEOUT(int(f.presence->size()) > heardBefore, 1000);
+    QCOMPARE(GetFeld(QString::fromUtf8(f.presence->last().at(0).toByteArray()), 3), QStringLiteral("Anton Maier"));
+    // The chosen voice speaks from now on.
+    QVERIFY(f.window->findChild<QAction*>("MenuSpracheStoppen")->isEnabled());
 }
 
 void TestMainWindow::silentStartForcesSoundsOff()
