@@ -1110,7 +1110,8 @@ void TestConversation::statusBarKeyHints_data()
     QTest::addColumn<int>("open"); // inbox position, -1 none, -2 the own PC
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Nothing open and nothing unread") << -1 << "" << QStringLiteral("Strg+Alt+BildAb=Minimieren");
+    QTest::newRow("Nothing open and nothing unread")
+        << -1 << "" << QStringLiteral("Strg+O=Optionen; Strg+Alt+BildAb=Minimieren");
     QTest::newRow("Second of three unread open")
         << 1 << "" << QStringLiteral("Strg+BildAb=Nächste; Strg+G=Gelesen; Strg+Alt+BildAb=Minimieren");
     QTest::newRow("Last of three unread open")
