@@ -17,6 +17,8 @@
 #include "net/textreceiver.h"
 #include "net/textsender.h"
 #include "shell/autostart.h"
+#include "shell/doublectrl.h"
+#include "shell/globalkeys.h"
 #include "shell/gui/layout.h"
 #include "shell/gui/optionsdialog.h"
 #include "shell/lastinput.h"
@@ -133,9 +135,24 @@ void TTB_Form1::FormCreate()
     m_endpoints->open();
 
     HookS = false;
+    if (!m_env.globalKeys) {
+        m_noGlobalKeys = std::make_unique<NoGlobalKeys>();
+        m_env.globalKeys = m_noGlobalKeys.get();
+    }
+    // Said once, without a modal box: it comes while the window goes to the tray.
+    m_env.globalKeys->setNoticeHandler([this](const std::string& text) {
+        const QString notice = QString::fromStdString(text);
+        m_env.tolk->output(notice.toStdString(), false);
+        SpeakText(notice, false);
+        if (Cti->isVisible())
+            ShowBalloon(Texts::ProgrammName, notice);
+    });
+    m_doubleCtrl = std::make_unique<TDoubleCtrl>(
+        m_env.keyHook, [this] { return HookS; }, [this] { MenuSpracheStoppenClick(); });
     if (m_env.power) {
         m_env.power->setSuspendingHandler([this] { OnSuspend(); });
         m_env.power->setResumedHandler([this] { OnResume(); });
+        m_env.power->setUnlockedHandler([this] { OnUnlocked(); });
     }
 
     Timer1Liste = oneShot(this, 3000);
@@ -146,6 +163,8 @@ void TTB_Form1::FormCreate()
     connect(Timer1Sounds, &QTimer::timeout, this, &TTB_Form1::Timer1SoundsTimer);
     Timer1Minimieren = oneShot(this, 1000);
     connect(Timer1Minimieren, &QTimer::timeout, this, &TTB_Form1::Timer1MinimierenTimer);
+    Timer1DemoVTZ = oneShot(this, 750);
+    connect(Timer1DemoVTZ, &QTimer::timeout, this, &TTB_Form1::Timer1DemoVTZTimer);
     Timer1UdpTimer = oneShot(this, 6000);
     connect(Timer1UdpTimer, &QTimer::timeout, this, &TTB_Form1::Timer1UdpTimerTimer);
     Timer1Lb1Redraw = oneShot(this, int(Lb1RedrawPauseMs));
@@ -180,6 +199,7 @@ void TTB_Form1::Timer0StartTimer()
 
     Timer1ListeTimer(true);
     Timer1StatusBarTimer();
+    Timer1DemoVTZ->start(750);
 
     const bool miniS = Param->HasParameter(QStringLiteral("/silent")) ||
                        Param->HasParameter(QStringLiteral("/systemstartup")) ||
@@ -272,9 +292,17 @@ void TTB_Form1::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
     // The window's own minimise command goes to the tray, like the minimise button.
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) && !IsClosing &&
-        !m_trayShown)
+    if (event->type() != QEvent::WindowStateChange || IsClosing || m_ended)
+        return;
+    const bool minimiert = windowState() & Qt::WindowMinimized;
+    if (minimiert && !m_trayShown)
         QTimer::singleShot(0, this, [this] { FensterMinimierenWiederherstellen(true); });
+    // Without a tray the user brings the window back from the task bar.
+    else if (!minimiert && m_trayShown && isVisible())
+        QTimer::singleShot(0, this, [this] {
+            if (m_trayShown && isVisible() && !isMinimized())
+                FensterMinimierenWiederherstellen(false);
+        });
 }
 
 QSize TTB_Form1::FrameExtra() const
@@ -450,10 +478,15 @@ void TTB_Form1::EndProgram()
 void TTB_Form1::FormDestroy()
 {
     HookS = false;
+    UnregisterHotKeys();
     if (m_env.power) {
         m_env.power->setSuspendingHandler(nullptr);
         m_env.power->setResumedHandler(nullptr);
+        m_env.power->setUnlockedHandler(nullptr);
     }
+    m_env.globalKeys->setNoticeHandler(nullptr);
+    m_doubleCtrl->KeyHookOff();
+    m_doubleCtrl.reset();
     qApp->removeEventFilter(this);
     if (m_endpoints)
         m_endpoints->close();
@@ -482,6 +515,10 @@ void TTB_Form1::OnSuspend()
     Timer1StatusBar->stop();
     Timer1Liste->stop();
     Timer1UdpTimer->stop();
+    if (HookS) {
+        UnregisterHotKeys();
+        m_doubleCtrl->KeyHookOff();
+    }
     // The quiet phase starts anew once the network is back.
     Timer1Sounds->stop();
     SoundS = false;
@@ -501,6 +538,10 @@ void TTB_Form1::OnResume()
     SoundS = false;
     UserListe->ResetMillisek();
     m_status->OnlinezeitNeu();
+    if (HookS) {
+        RegisterHotKeys();
+        ResetKeyHook();
+    }
     Timer1UdpTimer->start(6000);
 }
 
@@ -626,16 +667,31 @@ void TTB_Form1::SetIconHint(bool AbwesendS)
     }
 }
 
+bool TTB_Form1::TrayAvailable() const
+{
+    return m_env.trayAvailable ? m_env.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+// Without a tray (a desktop without a status-notifier host) the window is minimised instead of hidden, so it
+// can never be lost; the system-wide keys are armed all the same.
 void TTB_Form1::FensterMinimierenWiederherstellen(bool MiniS)
 {
     if (MiniS) {
         SetIconHint(false);
         m_trayShown = true;
-        Cti->show();
-        hide();
+        if (TrayAvailable()) {
+            Cti->show();
+            hide();
+        } else {
+            showMinimized();
+        }
         HookS = true;
+        RegisterHotKeys();
+        ResetKeyHook();
     } else {
         HookS = false;
+        UnregisterHotKeys();
+        ResetKeyHook();
         m_trayShown = false;
         if (m_pendingMaximize || isMaximized())
             showMaximized();
@@ -647,6 +703,46 @@ void TTB_Form1::FensterMinimierenWiederherstellen(bool MiniS)
         Timer1StatusBarTimer();
         QMetaObject::invokeMethod(this, &TTB_Form1::ProgramSetFocus, Qt::QueuedConnection);
     }
+}
+
+void TTB_Form1::RegisterHotKeys()
+{
+    m_env.globalKeys->Register([this](int id) { OnHotKey(id); });
+}
+
+void TTB_Form1::UnregisterHotKeys()
+{
+    m_env.globalKeys->Unregister();
+}
+
+void TTB_Form1::ResetKeyHook()
+{
+    m_doubleCtrl->ResetKeyHook();
+}
+
+void TTB_Form1::OnHotKey(int id)
+{
+    if (!HookS)
+        return;
+    if (id == IGlobalKeys::MinimierenPageDown || id == IGlobalKeys::MinimierenF1)
+        FensterMinimierenWiederherstellen(false);
+    else if (id == IGlobalKeys::UngelesenPageUp || id == IGlobalKeys::UngelesenF2)
+        MenuSpracheUngelesenClick();
+}
+
+void TTB_Form1::OnUnlocked()
+{
+    if (!HookS)
+        return;
+    RegisterHotKeys();
+    ResetKeyHook();
+}
+
+void TTB_Form1::Timer1DemoVTZTimer()
+{
+    Timer1DemoVTZ->stop();
+    if (!StandByS && HookS)
+        ResetKeyHook();
 }
 
 void TTB_Form1::ProgramSetFocus()

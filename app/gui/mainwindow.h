@@ -21,6 +21,9 @@ class IDialogs;
 class IPowerEvents;
 class ISettingsStore;
 class ILastInput;
+class IGlobalKeys;
+class IKeyHook;
+class TDoubleCtrl;
 class TUserListe;
 class TPCListe;
 class TLogListe;
@@ -71,6 +74,9 @@ struct TMainWindowEnv
     QString startupLinkPath;                               // the autostart entry; empty: no autostart
     ILastInput* lastInput = nullptr;                       // null: only the program's own input counts
     std::function<QMargins()> frameMargins;                // null: the window manager's frame
+    IGlobalKeys* globalKeys = nullptr;                     // null: no system-wide keys
+    IKeyHook* keyHook = nullptr;                           // null: no double Ctrl
+    std::function<bool()> trayAvailable;                   // null: whether the desktop has a tray now
 };
 
 class TTB_Form1 : public QMainWindow
@@ -133,6 +139,10 @@ public:
     void MenuSpracheUngelesenClick();
     void MenuSpracheWiederholenClick();
     void MenuSpracheLauterLeiserSchnellerLangsamerClick(int tag);
+    // The system-wide keys and the double Ctrl, armed while the window waits minimised.
+    void RegisterHotKeys();
+    void UnregisterHotKeys();
+    void ResetKeyHook();
     void PuEditLogVorlesenClick();
     // Whether the program starts at logon: the autostart entry exists.
     bool AutostartS() const;
@@ -180,6 +190,10 @@ private:
     void Timer1StatusBarTimer();
     void Timer1SoundsTimer();
     void Timer1MinimierenTimer();
+    void Timer1DemoVTZTimer();
+    void OnHotKey(int id);
+    void OnUnlocked();
+    bool TrayAvailable() const;
     void ConnectNetwork();
     void UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress& peer);
     void UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
@@ -235,6 +249,8 @@ private:
     std::unique_ptr<TStatusModel> m_status;
     std::unique_ptr<IScreenReader> m_noScreenReader; // stands in when the environment has none
     std::unique_ptr<TSpeech> Speech;
+    std::unique_ptr<IGlobalKeys> m_noGlobalKeys; // stands in when the environment has none
+    std::unique_ptr<TDoubleCtrl> m_doubleCtrl;
     QString LetzteMeldungStr;
     QPointer<QWidget> MerkActiveControl;
     int m_onlineRedraws = 0;

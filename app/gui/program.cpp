@@ -7,6 +7,8 @@
 #include "app/paths.h"
 #include "app/requests.h"
 #include "common/clock.h"
+#include "shell/globalkeys.h"
+#include "shell/keyhook.h"
 #include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/session.h"
@@ -51,6 +53,8 @@ int RunProgram(const TProgramHooks& hooks)
     QSettingsStore settingsStore;
     LogindPowerEvents power;
     X11LastInput lastInput(SystemClock::instance());
+    X11GlobalKeys globalKeys;
+    X11KeyHook keyHook;
 
     TMainWindowEnv env;
     env.clock = &SystemClock::instance();
@@ -70,6 +74,8 @@ int RunProgram(const TProgramHooks& hooks)
     env.computerName = ComputerName();
     env.arguments = arguments;
     env.lastInput = &lastInput;
+    env.globalKeys = &globalKeys;
+    env.keyHook = &keyHook;
     env.startupLinkPath = StartupLinkPath();
 
     TTB_Form1 window(env);

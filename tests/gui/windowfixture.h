@@ -7,6 +7,8 @@
 #include "common/fields.h"
 #include "doubles/clock.h"
 #include "doubles/dialogs.h"
+#include "doubles/globalkeys.h"
+#include "doubles/keyhook.h"
 #include "doubles/lastinput.h"
 #include "doubles/output.h"
 #include "doubles/power.h"
@@ -43,12 +45,16 @@ struct Fixture
     FakeLastInput lastInput;
     MemorySettingsStore store;
     UdpPorts ports;
-    std::unique_ptr<TTB_Form1> window;
-    std::unique_ptr<QSignalSpy> presence;
-    std::unique_ptr<QSignalSpy> ended;
+    FakeGlobalKeys globalKeys;
+    FakeKeyHook keyHook;
+    bool tray = true; // whether the desktop has a tray
     QStringList openedFolders;
     QMargins frame; // what the window manager's frame adds
     int hibernations = 0;
+    // After everything it uses, so it goes first.
+    std::unique_ptr<TTB_Form1> window;
+    std::unique_ptr<QSignalSpy> presence;
+    std::unique_ptr<QSignalSpy> ended;
 
     // beforeWindow runs once the ports are chosen, before the window opens them.
     explicit Fixture(const QStringList& arguments = {}, const std::function<void(const UdpPorts&)>& beforeWindow = {})
@@ -77,6 +83,9 @@ struct Fixture
         env.ports = &ports;
         env.lastInput = &lastInput;
         env.frameMargins = [this] { return frame; };
+        env.globalKeys = &globalKeys;
+        env.keyHook = &keyHook;
+        env.trayAvailable = [this] { return tray; };
         env.startupLinkPath = dir.path() + "/autostart/tobrik.desktop";
         env.openFolder = [this](const QString& folder) {
             openedFolders.append(folder);
