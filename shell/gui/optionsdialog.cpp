@@ -327,7 +327,8 @@ TEinstellungen TOptionenDlg::GetEinstellungen() const
 {
     TEinstellungen e;
     // The rule by which every reader of a name trims it, so the name sent is the name others keep.
-    e.Name = CleanFeld(Le1Name->text());
+    // The name travels in every datagram and log header, where "|" separates fields.
+    e.Name = CleanFeld(Le1Name->text()).replace(u'|', u'/');
     e.AutostartS = Cb1Autostart->isChecked();
     e.FensterWiederherstellenS = Cb1FensterWiederherstellen->isChecked();
     e.FensterNachSendenMinimierenS = Cb1FensterNachSendenMinimieren->isChecked();

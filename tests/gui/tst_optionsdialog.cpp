@@ -181,6 +181,13 @@ void TestOptionsDialog::roundTrip_data()
     padded.Name = QStringLiteral("  Anna Müller\t ");
     QTest::newRow("a blank-padded name comes back trimmed") << padded << all;
 
+    // A "|" would split the name into two fields of every datagram and log header.
+    TEinstellungen bar = all;
+    bar.Name = QStringLiteral("Anna|Müller\r\n");
+    TEinstellungen slash = all;
+    slash.Name = QStringLiteral("Anna/Müller");
+    QTest::newRow("a bar in the name becomes a slash, control characters go") << bar << slash;
+
     TEinstellungen lower = all;
     lower.Stimme = QStringLiteral("bernd - DEUTSCH");
     QTest::newRow("a voice in other letter case selects the listed one") << lower << all;
