@@ -37,6 +37,7 @@
 
 namespace {
 
+constexpr int Rand = 10;
 constexpr int TolkDelayMs = 25;
 // A window manager may activate the dialog later than the first tick; the cue waits for it this often.
 constexpr int TolkVersuche = 40;
@@ -335,8 +336,8 @@ uint32_t TBackFontDlg::NewBackColor() const
 void TBackFontDlg::GetNewFont(TFontSetting& AFont) const
 {
     AFont = FAktFont;
-    if (const QTreeWidgetItem* row = selectedRow(LvFonts)) {
-        const int i = LvFonts->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(row));
+    if (QTreeWidgetItem* row = selectedRow(LvFonts)) {
+        const int i = LvFonts->indexOfTopLevelItem(row);
         if (i >= 0 && i < FFontFamilies.size())
             AFont.name = FFontFamilies[i];
     }
@@ -460,7 +461,7 @@ void TBackFontDlg::SchalterEinrichten()
     }
     // The column is never narrower than its widest row, so a row is scrolled to rather than shortened.
     LvFonts->header()->setMinimumSectionSize(std::max(FMaxLvFontsWidth, 1));
-    FPreviewBottom = r.Btn1OK.y() - 10;
+    FPreviewBottom = r.Btn1OK.y() - Rand;
     FensterEinrichten();
 }
 
