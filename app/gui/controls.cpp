@@ -218,9 +218,8 @@ void TTB_Form1::CreateMenus()
 
     QMenu* ansicht = bar->addMenu(QStringLiteral("&Ansicht"));
     ansicht->setObjectName(QStringLiteral("MenuAns"));
-    // Commands whose dialogs are not built yet stay disabled, so a screen reader does not offer what would
-    // do nothing.
-    item(ansicht, "MenuAnsSchrifteinstellungen", QStringLiteral("&Schrifteinstellungen..."))->setEnabled(false);
+    connect(item(ansicht, "MenuAnsSchrifteinstellungen", QStringLiteral("&Schrifteinstellungen...")),
+            &QAction::triggered, this, &TTB_Form1::MenuAnsSchrifteinstellungenClick);
 
     QMenu* hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
     hilfe->setObjectName(QStringLiteral("MenuHilfe"));
@@ -230,6 +229,7 @@ void TTB_Form1::CreateMenus()
     item(hilfe, "MenuHilfeSpenden", QStringLiteral("&Spenden..."));
     item(hilfe, "MenuHilfeUpdate", QStringLiteral("&Aktualisierung..."));
     item(hilfe, "MenuHilfeInfo", QStringLiteral("&Info"));
+    // The help items' targets are not built yet: disabled, so a screen reader does not offer what would do nothing.
     for (QAction* a : hilfe->actions())
         a->setEnabled(false);
 

@@ -19,6 +19,7 @@
 #include "shell/autostart.h"
 #include "shell/doublectrl.h"
 #include "shell/globalkeys.h"
+#include "shell/gui/fontdialog.h"
 #include "shell/gui/layout.h"
 #include "shell/gui/optionsdialog.h"
 #include "shell/lastinput.h"
@@ -672,7 +673,7 @@ bool TTB_Form1::TrayAvailable() const
     return m_env.trayAvailable ? m_env.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-// Without a tray (a desktop without a status-notifier host) the window is minimised instead of hidden, so it
+// Without a tray (neither a status-notifier host nor an XEMBED tray) the window is minimised instead of hidden, so it
 // can never be lost; the system-wide keys are armed all the same.
 void TTB_Form1::FensterMinimierenWiederherstellen(bool MiniS)
 {
@@ -837,6 +838,22 @@ void TTB_Form1::Ton(TSound sound, bool busyS)
 }
 
 // --- Settings -------------------------------------------------------------------------------------
+
+void TTB_Form1::MenuAnsSchrifteinstellungenClick()
+{
+    MerkActiveControl = QApplication::focusWidget();
+    {
+        TBackFontDlg dlg(this, m_settings->GlobalBackColor, m_settings->GlobalFont, m_env.tolk,
+                         [this](QWidget* parent, const QString& text) { return m_env.dialogs->Frage(parent, text); });
+        if (dlg.exec() == QDialog::Accepted && !m_ended) {
+            m_settings->GlobalBackColor = dlg.NewBackColor();
+            dlg.GetNewFont(m_settings->GlobalFont);
+            SchriftartZuweisen();
+            RegistryLadenSpeichern(false);
+        }
+    }
+    SetActiveControl();
+}
 
 void TTB_Form1::Btn1OptionenClick()
 {

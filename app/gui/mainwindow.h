@@ -125,6 +125,8 @@ public:
     void PuLb1RuhezustandClick();
     // The options dialog: the whole settings record, applied and saved on OK.
     void Btn1OptionenClick();
+    // The font and colour dialog: the display font and background of every window, saved on OK.
+    void MenuAnsSchrifteinstellungenClick();
     void SetActiveControl();
 
     // Speech: the one way the program announces something, the chosen voice and the speech menu.

@@ -26,6 +26,7 @@
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -53,6 +54,7 @@ private slots:
     void savedSizeSurvivesRestarts();
     void optionsAreAppliedOnlyOnOk_data();
     void optionsAreAppliedOnlyOnOk();
+    void fontDialogResizesTheWindowAndIsSaved();
     void silentStartForcesSoundsOff();
     void receivedMessageIsStoredAcknowledgedAndShown();
 };
@@ -283,8 +285,8 @@ void TestMainWindow::enabledCommandsAllAct()
     }
     QVERIFY2(idle.isEmpty(), qPrintable(idle.join(", ")));
     // The disabled ones are still there for their names and keys.
-    QVERIFY(f.window->findChild<QAction*>("MenuAnsSchrifteinstellungen"));
-    QVERIFY(!f.window->findChild<QAction*>("MenuAnsSchrifteinstellungen")->isEnabled());
+    QVERIFY(f.window->findChild<QAction*>("MenuHilfeInfo"));
+    QVERIFY(!f.window->findChild<QAction*>("MenuHilfeInfo")->isEnabled());
 }
 
 // The stored size is the outer one; applied as the inner size it would grow by the frame at every start.
@@ -358,6 +360,31 @@ void TestMainWindow::optionsAreAppliedOnlyOnOk()
     QCOMPARE(GetFeld(QString::fromUtf8(f.presence->last().at(0).toByteArray()), 3), QStringLiteral("Anton Maier"));
     // The chosen voice speaks from now on.
     QVERIFY(f.window->findChild<QAction*>("MenuSpracheStoppen")->isEnabled());
+}
+
+void TestMainWindow::fontDialogResizesTheWindowAndIsSaved()
+{
+    Fixture f;
+    f.start();
+    auto* liste = f.window->findChild<QWidget*>("Lb1Liste");
+    QVERIFY(liste);
+    const int rowHeightBefore = QFontMetrics(liste->font()).height();
+    bool shown = false;
+    QTimer::singleShot(0, f.window.get(), [&] {
+        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        shown = true;
+        if (auto* size = dlg->findChild<QSpinBox*>("UpDown1"))
+            size->setValue(24);
+        dlg->accept();
+    });
+    f.window->findChild<QAction*>("MenuAnsSchrifteinstellungen")->trigger();
+    QVERIFY(shown);
+    QCOMPARE(f.window->settings().GlobalFont.sizePt, 24);
+    QCOMPARE(liste->font().pointSize(), 24);
+    QVERIFY(QFontMetrics(liste->font()).height() > rowHeightBefore);
+    QCOMPARE(f.store.readDword("FontSize"), std::optional<uint32_t>(24));
 }
 
 void TestMainWindow::silentStartForcesSoundsOff()
