@@ -8,7 +8,7 @@ packages=(
     qt6-multimedia-dev libgl-dev libxkbcommon-dev
     libspeechd-dev libbrlapi-dev libx11-dev libxss-dev libxi-dev
     iproute2 util-linux procps python3 mount
-    dbus-daemon xvfb xdotool dbus-x11 at-spi2-core python3-pyatspi speech-dispatcher x11-utils
+    dbus-daemon xvfb xdotool dbus-x11 at-spi2-core python3-pyatspi speech-dispatcher x11-utils trayer
     pulseaudio pulseaudio-utils
 )
 
