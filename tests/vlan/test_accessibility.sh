@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
 # End-to-end through the accessibility layer: the real program on an X display, read from outside over
-# AT-SPI as a screen reader reads it, and worked with the keyboard alone (XTEST key events).
+# AT-SPI as a screen reader reads it, and worked with the keyboard alone (XTEST key events): the main
+# window, a conversation, the options dialog (a voice chosen and saved) and the font dialog (a larger
+# font that the window shows and that a restart keeps).
 # Usage: test_accessibility.sh PATH/TO/tobrik [PATH/TO/tobrik_driver]. Exit 0 all passed, 1 a failure,
 # 77 skipped (not root, no namespaces, or a desktop tool missing).
 #
-# The LAN:   A 10.213.1.1   the program on a private Xvfb, session bus and accessibility bus
+# The LAN:   A 10.213.1.1   the program on a private Xvfb, session bus, accessibility bus and
+#                           speech-dispatcher (whose voices the options dialog offers)
 #            B 10.213.1.2   a simulated colleague (peer.py): announces itself, acknowledges texts
 set -u
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/vlan/vlan.sh
 . "$HERE/vlan.sh"
+# shellcheck source=tests/vlan/speech.sh
+. "$HERE/speech.sh"
 
 vlan_programs "${1:-}"
 ATSPI_CHECK=$HERE/atspi_check.py
-BUS_LAUNCHER=/usr/libexec/at-spi-bus-launcher
 REGISTRY=/usr/libexec/at-spi2-registryd
 
 missing=
-for tool in Xvfb xdotool dbus-daemon dbus-send "$BUS_LAUNCHER" "$REGISTRY"; do
+for tool in Xvfb xdotool "$REGISTRY"; do
     command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 if [ -n "$missing" ]; then
@@ -29,6 +33,7 @@ if ! "$VLAN_PYTHON" -c 'import pyatspi' 2>/dev/null; then
     echo "SKIP: $VLAN_PYTHON has no pyatspi (python3-pyatspi)" >&2
     exit 77
 fi
+speech_available || exit $?
 
 # Stops the run: a later step cannot work without this one.
 require() {
@@ -72,11 +77,25 @@ trap teardown EXIT
 
 # in_a CMD...: runs CMD in A inside the program's desktop session.
 in_a() {
-    vlan_run A env DISPLAY="$DISPLAY_A" DBUS_SESSION_BUS_ADDRESS="$BUS_A" QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$@"
+    vlan_run A env DISPLAY="$DISPLAY_A" DBUS_SESSION_BUS_ADDRESS="$BUS_A" SPEECHD_ADDRESS="$SPEECH_ADDRESS" \
+        QT_QPA_PLATFORM=xcb LANG=C.UTF-8 "$@"
 }
 atspi() { in_a "$VLAN_PYTHON" "$ATSPI_CHECK" "$@"; }
 # key KEYS...: key strokes through XTEST to the window that has the input focus.
 key() { in_a xdotool key --clearmodifiers --delay 60 "$@"; }
+# No window manager runs: the focus is set directly, and given back to the main window after a dialog
+# closes, as a manager would.
+focus_main() {
+    in_a xdotool windowfocus --sync "$WIN" >/dev/null 2>&1 || in_a xdotool windowactivate --sync "$WIN" >/dev/null 2>&1
+    test "$(in_a xdotool getwindowfocus 2>/dev/null)" = "$WIN"
+}
+# conf_has LINE...: the program's settings file holds every LINE as it is.
+conf_has() {
+    local line
+    for line in "$@"; do
+        grep -qFx -- "$line" "$CONF_A" 2>/dev/null || return 1
+    done
+}
 # shown CMD...: runs CMD and indents its output (what it saw) above the check line that follows.
 shown() {
     local out status
@@ -94,31 +113,25 @@ vlan_wait_line A xvfb 0 '^[0-9]+$' 10
 require "Xvfb runs in A" test $? = 0
 DISPLAY_A=:$(printf '%s\n' "$VLAN_REPLY" | tail -n 1)
 printf '        display %s\n' "$DISPLAY_A"
-vlan_spawn A dbus "$SECS" dbus-daemon --session --nofork --print-address=1 || exit 1
-vlan_wait_line A dbus 0 '^unix:' 5
-require "a private session bus runs in A" test $? = 0
-BUS_A=$(printf '%s\n' "$VLAN_REPLY" | tail -n 1)
-vlan_spawn A a11ybus "$SECS" env DISPLAY="$DISPLAY_A" DBUS_SESSION_BUS_ADDRESS="$BUS_A" \
-    "$BUS_LAUNCHER" --launch-immediately || exit 1
-a11y_up() {
-    local i
-    for ((i = 0; i < 50; i++)); do
-        in_a dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
-            >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    return 1
-}
-a11y_up
-require "the accessibility bus answers" test $? = 0
+# The session bus with the accessibility bus launcher on it, and speech-dispatcher with two voices.
+speech_start A "$SECS"
+require "a session bus, the accessibility bus and speech-dispatcher answer in A" test $? = 0
+BUS_A=$SPEECH_BUS
 vlan_spawn A registry "$SECS" env DISPLAY="$DISPLAY_A" DBUS_SESSION_BUS_ADDRESS="$BUS_A" "$REGISTRY" || exit 1
+CONF_A=$(vlan_dir A)/config/Tobrik.conf
 
 printf '\n== the program in A, a colleague in B\n'
 vlan_spawn B peer "$SECS" "$VLAN_PYTHON" "$VLAN_PEER" listen --ack --announce "$(vlan_broadcast 1)" --every 2 \
     --seconds "$SECS" --out "$RX_B" --user bkurz --name "Bernd Kurz" --pc PC-B || exit 1
-vlan_spawn A tobrik "$SECS" env DISPLAY="$DISPLAY_A" DBUS_SESSION_BUS_ADDRESS="$BUS_A" QT_QPA_PLATFORM=xcb \
-    QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LANG=C.UTF-8 "$VLAN_TOBRIK" || exit 1
-PID_A=$VLAN_PID
+# start_program TAG: the program in A's desktop session; sets PID_A and WRAP_A (for its exit code).
+start_program() {
+    vlan_spawn A "$1" "$SECS" env DISPLAY="$DISPLAY_A" DBUS_SESSION_BUS_ADDRESS="$BUS_A" \
+        SPEECHD_ADDRESS="$SPEECH_ADDRESS" QT_QPA_PLATFORM=xcb QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+        LANG=C.UTF-8 "$VLAN_TOBRIK" || return 1
+    PID_A=$VLAN_PID
+    WRAP_A=$VLAN_WRAPPER
+}
+start_program tobrik || exit 1
 find_window() {
     local i
     for ((i = 0; i < 100; i++)); do
@@ -211,6 +224,86 @@ shown atspi row Nachrichtenverlauf PC-B
 vlan_check "and the list \"Nachrichtenverlauf\" has B's row" test $? = 0
 vlan_check "and A's Eingang.txt no longer names B" sh -c "! grep -q 'bkurz_PC-B' '$LOGS_A/Eingang.txt'"
 vlan_check "the program still runs" kill -0 "$PID_A"
+
+printf '\n== the options dialog: a voice chosen, two boxes changed, keyboard only\n'
+VOICE="filelog-de2 - Deutsch"
+SCREEN_READER="ScreenReader (JAWS/NVDA)"
+focus_main
+require "the main window has the keyboard focus" test $? = 0
+ROW_H=$(atspi rowheight Online)
+vlan_check "the rows of \"Online\" are ${ROW_H:-no} pixels high" test -n "$ROW_H"
+key ctrl+o
+shown atspi window "Optionen einstellen"
+require "Ctrl+O opens the dialog \"Optionen einstellen\"" test $? = 0
+shown atspi focus Name
+vlan_check "with the focus in the field \"Name\"" test $? = 0
+shown atspi --timeout 3 controls --window "Optionen einstellen"
+vlan_check "every control is read by name and role" test $? = 0
+key alt+b alt+e
+shown atspi checked "Sicherheitsabfrage beim Beenden" no
+vlan_check "Alt+B unticks \"Sicherheitsabfrage beim Beenden\"" test $? = 0
+shown atspi checked "Nachrichteneingang vorlesen" yes
+vlan_check "Alt+E ticks \"Nachrichteneingang vorlesen\"" test $? = 0
+# The box ticked last is the one before the voice list.
+key Tab
+shown atspi focus Stimmen
+vlan_check "Tab moves on to the list \"Stimmen\"" test $? = 0
+FIRST=$(atspi row Stimmen "$SCREEN_READER")
+vlan_check "its first row is \"$SCREEN_READER\" (row ${FIRST:-none})" test "$FIRST" = 0
+VROW=$(atspi row Stimmen "$VOICE")
+vlan_check "speech-dispatcher's voice \"$VOICE\" is offered (row ${VROW:-none})" test -n "$VROW"
+key Home
+for ((i = 0; i < ${VROW:-0}; i++)); do
+    key Down
+done
+shown atspi row --selected Stimmen "$VOICE"
+vlan_check "the arrow keys select it" test $? = 0
+speech_wait "$SPEECH_SPOKEN" "de|filelog-de2|+([^|])|+([^|])|" "$VOICE" 3
+vlan_check "and its sample is spoken in that voice" test $? = 0
+key alt+k
+shown atspi window --gone "Optionen einstellen"
+vlan_check "Alt+K (OK) closes the dialog" test $? = 0
+vlan_check "Tobrik.conf holds Stimme=$VOICE, NachrichtLesen=1, BeendenSichern=0" \
+    conf_has "Stimme=$VOICE" NachrichtLesen=1 BeendenSichern=0
+
+printf '\n== the font dialog: a larger font, keyboard only\n'
+focus_main
+require "the main window has the keyboard focus again" test $? = 0
+key alt+a s
+shown atspi window Schrifteinstellungen
+require "Alt+A, S (\"Ansicht\", \"Schrifteinstellungen...\") opens the dialog \"Schrifteinstellungen\"" test $? = 0
+shown atspi focus Schriftart
+vlan_check "with the focus in the list \"Schriftart\"" test $? = 0
+shown atspi --timeout 3 controls --window Schrifteinstellungen
+vlan_check "every control is read by name and role" test $? = 0
+SIZE="Schriftgröße (5-35)"
+shown atspi text --exact "$SIZE" 12
+vlan_check "the size field reads 12, the default" test $? = 0
+key alt+g ctrl+a 2 0
+shown atspi text --exact "$SIZE" 20
+vlan_check "Alt+G and typing 20: the size field reads 20" test $? = 0
+key Return
+shown atspi window --gone Schrifteinstellungen
+vlan_check "Enter (OK) closes the dialog" test $? = 0
+vlan_check "Tobrik.conf holds FontSize=20" conf_has FontSize=20
+shown atspi rowheight Online --min $((${ROW_H:-0} * 5 / 4))
+vlan_check "the rows of \"Online\" grow by a quarter at least" test $? = 0
+BIG_H=$(atspi rowheight Online)
+
+printf '\n== a restart keeps the font\n'
+focus_main
+require "the main window has the keyboard focus again" test $? = 0
+key alt+F4
+vlan_wait_exit "$PID_A" "$WRAP_A" 5
+vlan_check "Alt+F4 ends the program without a question (exit code ${VLAN_EXIT_CODE:-none})" \
+    test "${VLAN_EXIT_CODE:-none}" = 0
+vlan_check "Tobrik.conf still holds FontSize=20 and the voice" conf_has FontSize=20 "Stimme=$VOICE"
+start_program tobrik2 || exit 1
+find_window
+require "the program's window is shown again" test $? = 0
+shown atspi --timeout 10 rowheight Online --equal "${BIG_H:-0}"
+vlan_check "the rows of \"Online\" are as high as before the restart" test $? = 0
+vlan_check "the program runs" kill -0 "$PID_A"
 
 teardown
 vlan_summary
