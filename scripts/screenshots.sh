@@ -1,26 +1,40 @@
 #!/usr/bin/env bash
-# Screenshots of the main window at the default font and at 30 points, with a colleague online and a
-# conversation open, taken under a private Xvfb in a network namespace with loopback only (nothing
-# leaves the machine). Needs root (unshare). Usage: screenshots.sh [BUILD-DIR [OUT-DIR]]
+# Screenshots of the main window, the options dialog and the font dialog at the default font and at 30
+# points, with a colleague online and a conversation open, taken under a private Xvfb in a network
+# namespace with loopback only (nothing leaves the machine). Needs root (unshare).
+# Usage: screenshots.sh [BUILD-DIR [OUT-DIR]]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
 OUT=$(mkdir -p "${2:-$ROOT/docs/screenshots}" && cd "${2:-$ROOT/docs/screenshots}" && pwd)
 WORK=$(mktemp -d /tmp/tobrik-shots.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
-mkdir -p "$WORK/home" "$WORK/runtime"
+mkdir -p "$WORK/home/.config/speech-dispatcher" "$WORK/runtime"
 chmod 700 "$WORK/runtime"
-cat >"$WORK/cmd" <<CMD
-wait 1500
-open-online PC-B
-type Hallo Anna, kommst du um 10 zur Besprechung?
-wait 500
-screenshot $OUT/main-default.png
-font 30
+# The options dialog lists the voices; asking for them must not start a speech server that outlives us.
+printf 'DisableAutoSpawn\n' >"$WORK/home/.config/speech-dispatcher/speechd.conf"
+# shots SUFFIX: the window, then each dialog opened from it and closed with Escape.
+shots() {
+    cat <<CMD
+screenshot $OUT/main-$1.png
+dialog options
 wait 800
-screenshot $OUT/main-30pt.png
-quit
+screenshot $OUT/options-$1.png
+key Escape
+dialog font
+wait 800
+screenshot $OUT/font-$1.png
+key Escape
+wait 300
 CMD
+}
+{
+    printf 'wait 1500\nopen-online PC-B\ntype Hallo Anna, kommst du um 10 zur Besprechung?\nwait 500\n'
+    shots default
+    printf 'font 30\nwait 800\n'
+    shots 30pt
+    printf 'quit\n'
+} >"$WORK/cmd"
 unshare --net --uts -- sh -c '
     ip link set lo up
     hostname pc-a
@@ -32,7 +46,7 @@ unshare --net --uts -- sh -c '
         --name "Anna Muster" --pc PC-B >/dev/null &
     DISPLAY=:$(cat "$0/display") QT_QPA_PLATFORM=xcb HOME="$0/home" XDG_CONFIG_HOME="$0/home/.config" \
         XDG_DATA_HOME="$0/home/.local/share" XDG_RUNTIME_DIR="$0/runtime" TOBRIK_DRIVER_INPUT="$0/cmd" \
-        timeout 30 "$2/tests/vlan/tobrik_driver" | grep screenshot
+        timeout 40 "$2/tests/vlan/tobrik_driver" | grep -e screenshot -e dialog-open
     kill $X
 ' "$WORK" "$ROOT" "$BUILD"
 echo "Screenshots in $OUT"

@@ -12,7 +12,8 @@
 //   wait-idle              waits until no send is in progress -> "idle"
 //   stats                  -> "redraws N"
 //   font POINTS            the display font's size, applied as the font dialog would
-//   screenshot FILE        the window as a PNG image      -> "screenshot saved"
+//   dialog options|font    opens the options or the font dialog as its menu item does -> "dialog-open TITLE"
+//   screenshot FILE        the open dialog, else the window, as a PNG image -> "screenshot saved"
 //   wait MS                pause the script          -> "waited"
 //   quit                   the program's close request
 // Dialogs are answered Yes / OK and printed as "question TEXT" or "dialog TEXT".
@@ -22,6 +23,7 @@
 #include "gui/windowprobe.h"
 #include "shell/settings.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QKeySequence>
@@ -120,7 +122,7 @@ private:
                 QTest::keyClicks(QApplication::focusWidget(), QString(c));
         } else if (cmd == QLatin1String("key")) {
             const QKeyCombination k = QKeySequence::fromString(arg)[0];
-            QTest::keyClick(QApplication::focusWidget(), k.key(), k.keyboardModifiers());
+            QTest::keyClick(target(), k.key(), k.keyboardModifiers());
         } else if (cmd == QLatin1String("state")) {
             QWidget* focus = QApplication::focusWidget();
             auto* memo = find<QPlainTextEdit>("Memo1Text");
@@ -137,9 +139,12 @@ private:
             m_window.settings().GlobalFont.sizePt = arg.toInt();
             m_window.SchriftartZuweisen();
             say(QStringLiteral("font ") + arg);
+        } else if (cmd == QLatin1String("dialog")) {
+            openDialog(arg);
         } else if (cmd == QLatin1String("screenshot")) {
+            QWidget* shown = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : &m_window;
             say(QStringLiteral("screenshot %1")
-                    .arg(m_window.grab().save(arg) ? QStringLiteral("saved") : QStringLiteral("failed")));
+                    .arg(shown->grab().save(arg) ? QStringLiteral("saved") : QStringLiteral("failed")));
         } else if (cmd == QLatin1String("wait")) {
             // Later commands wait too: the window system may still be resizing.
             m_waiting = true;
@@ -152,6 +157,33 @@ private:
         } else {
             say(QStringLiteral("unknown ") + line);
         }
+    }
+
+    // Where a key press goes: the focused control, else the open dialog or the window.
+    QWidget* target()
+    {
+        if (QWidget* w = QApplication::focusWidget())
+            return w;
+        return QApplication::activeModalWidget() ? QApplication::activeModalWidget() : &m_window;
+    }
+
+    void openDialog(const QString& which)
+    {
+        const char* name = which == QLatin1String("options") ? "MenuAktOptionen"
+                           : which == QLatin1String("font")  ? "MenuAnsSchrifteinstellungen"
+                                                             : nullptr;
+        auto* item = name ? m_window.findChild<QAction*>(QString::fromLatin1(name)) : nullptr;
+        if (!item) {
+            say(QStringLiteral("unknown dialog ") + which);
+            return;
+        }
+        // The dialog runs its own event loop, which must not start inside this command's.
+        QTimer::singleShot(0, item, &QAction::trigger);
+        QTimer::singleShot(0, this, [] {
+            // Queued behind the trigger: the dialog is open by now.
+            if (QWidget* d = QApplication::activeModalWidget())
+                say(QStringLiteral("dialog-open ") + d->windowTitle());
+        });
     }
 
     void waitIdle()
