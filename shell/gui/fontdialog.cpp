@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -243,7 +244,8 @@ void TBackFontDlg::FormCreate()
     CoBoBackColors->addItems(names);
     for (QComboBox* list : {CoBoColors, CoBoBackColors}) {
         list->setMaxVisibleItems(VisibleColorRows);
-        list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        // Qt on Linux reads a combo box's current entry as its name: the description says which list it is.
+        list->setAccessibleDescription(list->accessibleName());
     }
 
     CaptionZuweisen();
@@ -306,7 +308,13 @@ void TBackFontDlg::SetTabOrders()
 
 void TBackFontDlg::SchriftenEinlesen()
 {
-    const TFontRows rows = FontListRows(QFontDatabase::families(), FAktFont.name);
+    // A font that is not installed is shown in the one the system substitutes: that one stays preselected,
+    // not the first of the list, so changing only the size keeps the look the user has.
+    const QStringList installed = QFontDatabase::families();
+    QString aktuell = FAktFont.name;
+    if (!installed.contains(aktuell, Qt::CaseInsensitive))
+        aktuell = QFontInfo(FontFromSetting(FAktFont)).family();
+    const TFontRows rows = FontListRows(installed, aktuell);
     FFontFamilies = rows.families;
     LvFonts->clear();
     for (const QString& caption : rows.captions) {

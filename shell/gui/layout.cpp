@@ -300,9 +300,14 @@ void ApplyLayout(QWidget* window, const LayoutResult& layout)
     const QList<QLabel*> panels = status->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     for (int i = 0; i < panels.size() && i < 4; ++i) {
         panels[i]->setAlignment(Qt::AlignCenter);
-        // The last panel stretches over the rest, whatever margins the bar keeps between panels.
-        if (i < 3)
+        // The last panel stretches over the rest, whatever margins the bar keeps between panels; at large
+        // sizes its text is cut rather than widening the bar past the window (its accessible text stays whole).
+        if (i < 3) {
             panels[i]->setFixedWidth(layout.panelWidths[i]);
+        } else {
+            panels[i]->setMinimumWidth(0);
+            panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        }
     }
 }
 

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -340,13 +341,14 @@ void TestFontDialog::startingChoice_data()
         << styled << uint32_t(0xFF0000) << "*" + Installed << "*Gelb"
         << "*Blau (Hintergrund)" << boldOnly << uint32_t(0xFF0000);
 
-    TFontSetting missing = fontOf(QStringLiteral("Arial"), 40, 0x0000FF);
-    TFontSetting firstRow = missing;
-    firstRow.name = sortedFamilies().value(0);
-    firstRow.sizePt = 35;
-    QTest::newRow("a font not installed takes the first row, a size above the range the largest")
-        << missing << uint32_t(0x123456) << sortedFamilies().value(0) << "*Rot"
-        << "Schwarz (Hintergrund)" << firstRow << uint32_t(0x000000);
+    // Not the first row: changing only the size must keep the look the user has.
+    TFontSetting missing = fontOf(QStringLiteral("Keine solche Schrift"), 40, 0x0000FF);
+    TFontSetting shown = missing;
+    shown.name = QFontInfo(QFont(missing.name)).family();
+    shown.sizePt = 35;
+    QTest::newRow("a font not installed takes the one the system shows, a size above the range the largest")
+        << missing << uint32_t(0x123456) << "*" + shown.name << "*Rot"
+        << "Schwarz (Hintergrund)" << shown << uint32_t(0x000000);
 
     TFontSetting tiny = fontOf(Installed, 2, 0x808080);
     TFontSetting smallest = tiny;

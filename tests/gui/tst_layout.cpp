@@ -440,6 +440,15 @@ void TestLayout::measuresAndAppliesToAMainWindow()
     QVERIFY(form.panels[3]->width() > 0);
     for (QLabel* panel : form.panels)
         QCOMPARE(panel->alignment(), Qt::AlignCenter);
+
+    // A key hint longer than the bar is cut, never making the bar or the window wider.
+    const int width = form.window.width();
+    form.panels[3]->setText(QString(400, u'x'));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(form.window.width(), width);
+    QVERIFY(form.window.minimumSizeHint().width() <= width);
+    QVERIFY(form.panels[3]->geometry().right() < form.status->width());
 }
 
 void TestLayout::missingControlsAreSkipped()
