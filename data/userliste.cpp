@@ -165,6 +165,8 @@ void TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)
     Status.Clear();
     bool found = false;
     int free = -1;
+    int belegt = 0;
+    bool eigenerGelistetS = false;
     const uint32_t now = FClock.tickCount();
     // Free slots are checked first: an empty PC names nobody and must not revive or sign off a free slot.
     for (size_t i = 0; i < FListe.size(); ++i) {
@@ -188,8 +190,14 @@ void TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)
             free = int(i);
             ChangeS = true;
         }
+        if (!slot.PC.isEmpty()) {
+            ++belegt;
+            eigenerGelistetS = eigenerGelistetS || slot.PC == FEigenerPC;
+        }
     }
     if (found || !OnlineS || AUser.PC.isEmpty())
+        return;
+    if (belegt >= MaxUsers && (AUser.PC != FEigenerPC || eigenerGelistetS))
         return;
     TUserListeRec neu = AUser;
     neu.Millisek = now;
