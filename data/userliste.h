@@ -64,7 +64,8 @@ public:
     int OnlineCount() const;
 
     // Merges one user, as Protocol::parsePresence decodes a presence datagram; OnlineS false signs the user off.
-    void Add(const TUserListeRec& AUser, bool OnlineS);
+    // True when some user of AUser.PC is listed afterwards.
+    bool Add(const TUserListeRec& AUser, bool OnlineS);
 
     // After a standby, so that nobody drops out for the time the PC slept.
     void ResetMillisek();

@@ -22,8 +22,8 @@ std::optional<TPresenceChannel::TMerge> TPresenceChannel::Merge(const QByteArray
     if (!presence)
         return std::nullopt;
 
-    FListe.Add(presence->User, presence->OnlineS);
-    AdressenNachfuehren(presence->User.PC, presence->OnlineS, peer);
+    const bool gelistetS = FListe.Add(presence->User, presence->OnlineS);
+    AdressenNachfuehren(presence->User.PC, presence->OnlineS, gelistetS, peer);
     TMerge merge;
     if (!FListe.ChangeS)
         return merge;
@@ -42,7 +42,7 @@ std::optional<TPresenceChannel::TMerge> TPresenceChannel::Merge(const QByteArray
     return merge;
 }
 
-void TPresenceChannel::AdressenNachfuehren(const QString& pc, bool OnlineS, const QHostAddress& peer)
+void TPresenceChannel::AdressenNachfuehren(const QString& pc, bool OnlineS, bool gelistetS, const QHostAddress& peer)
 {
     const uint32_t now = FClock.tickCount();
     while (!FVerwaist.empty() && (now - FVerwaist.front().second > TUserListe::DropOutMs ||
@@ -84,7 +84,7 @@ void TPresenceChannel::AdressenNachfuehren(const QString& pc, bool OnlineS, cons
         }
     }
 
-    if (OnlineS && !peer.isNull() && gelistet(pc)) {
+    if (OnlineS && !peer.isNull() && gelistetS) {
         const auto it = FAdressen.find(pc);
         if (it == FAdressen.end()) {
             FAdressen.insert(pc, TAdresse{peer});

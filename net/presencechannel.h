@@ -49,7 +49,8 @@ private:
         uint32_t VerwaistSeit = 0;
     };
 
-    void AdressenNachfuehren(const QString& pc, bool OnlineS, const QHostAddress& peer);
+    // gelistetS: some user of pc is listed after the merge.
+    void AdressenNachfuehren(const QString& pc, bool OnlineS, bool gelistetS, const QHostAddress& peer);
 
     TUserListe& FListe;
     const IClock& FClock;

@@ -362,6 +362,7 @@ void TestUserListe::fullList()
         liste.Add(rec(QStringLiteral("u%1@F-%2").arg(i).arg(i, 4, 10, QLatin1Char('0'))), true);
     QCOMPARE(liste.OnlineCount(), TUserListe::MaxUsers);
 
+    bool pcGelistetS = false;
     for (const QString& step : steps) {
         liste.ChangeS = false;
         liste.SoundFlag = 0;
@@ -372,10 +373,11 @@ void TestUserListe::fullList()
         } else {
             TUserListeRec r = rec(arg);
             r.StatusNr = what == "away" ? StatusAbwesend : StatusOnline;
-            liste.Add(r, what != "off");
+            pcGelistetS = liste.Add(r, what != "off");
         }
     }
     QTEST(liste.FindIndex(pc) >= 0, "listed");
+    QTEST(pcGelistetS, "listed"); // as Add reports it
     QTEST(liste.OnlineCount(), "online");
     QTEST(liste.ChangeS, "changed");
     QTEST(int(liste.SoundFlag), "sound");
