@@ -160,18 +160,23 @@ QList<TUserListeRec> TUserListe::GetListe() const
     return liste;
 }
 
-void TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)
+bool TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)
 {
     Status.Clear();
     bool found = false;
     int free = -1;
+    int belegt = 0;
+    bool pcGelistetS = false;
     const uint32_t now = FClock.tickCount();
     // Free slots are checked first: an empty PC names nobody and must not revive or sign off a free slot.
     for (size_t i = 0; i < FListe.size(); ++i) {
         TUserListeRec& slot = FListe[i];
         if (slot.PC.isEmpty()) {
             free = int(i);
-        } else if (slot.PC == AUser.PC && slot.UserName == AUser.UserName) {
+            continue;
+        }
+        const bool gleicherPCS = slot.PC == AUser.PC;
+        if (gleicherPCS && slot.UserName == AUser.UserName) {
             found = true;
             if (OnlineS) {
                 Aktualisieren(slot, AUser, now);
@@ -188,9 +193,15 @@ void TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)
             free = int(i);
             ChangeS = true;
         }
+        if (!slot.PC.isEmpty()) {
+            ++belegt;
+            pcGelistetS = pcGelistetS || gleicherPCS;
+        }
     }
     if (found || !OnlineS || AUser.PC.isEmpty())
-        return;
+        return pcGelistetS;
+    if (belegt >= MaxUsers && (AUser.PC != FEigenerPC || pcGelistetS))
+        return pcGelistetS;
     TUserListeRec neu = AUser;
     neu.Millisek = now;
     if (free >= 0)
@@ -199,6 +210,7 @@ void TUserListe::Add(const TUserListeRec& AUser, bool OnlineS)
         FListe.push_back(neu);
     ChangeS = true;
     Record(smOnline, SoundBitOnline, neu);
+    return true;
 }
 
 void TUserListe::Aktualisieren(TUserListeRec& slot, const TUserListeRec& AUser, uint32_t now)

@@ -39,8 +39,16 @@ class TUserListe
 public:
     // Users not heard for longer than this drop out during the next merge.
     static constexpr uint32_t DropOutMs = 30000;
+    // Any host on the LAN can announce users; beyond this many a newcomer is not taken until someone
+    // leaves, so a flood of invented users cannot exhaust memory or the redraw. Listed users still
+    // update, sign off and drop out. One user of the own PC is taken beyond it, so the list never
+    // loses its owner: at most MaxUsers + 1 slots.
+    static constexpr int MaxUsers = 5000;
 
     explicit TUserListe(const IClock& clock = SystemClock::instance());
+
+    // The computer this list runs on, for the one slot beyond MaxUsers.
+    void SetEigenerPC(const QString& APC) { FEigenerPC = APC; }
 
     void Clear();
     int Count() const; // free slots included
@@ -56,7 +64,8 @@ public:
     int OnlineCount() const;
 
     // Merges one user, as Protocol::parsePresence decodes a presence datagram; OnlineS false signs the user off.
-    void Add(const TUserListeRec& AUser, bool OnlineS);
+    // True when some user of AUser.PC is listed afterwards.
+    bool Add(const TUserListeRec& AUser, bool OnlineS);
 
     // After a standby, so that nobody drops out for the time the PC slept.
     void ResetMillisek();
@@ -76,5 +85,6 @@ private:
     void Record(TStatusMode mode, int32_t soundBit, const TUserListeRec& user);
 
     const IClock& FClock;
+    QString FEigenerPC;
     std::vector<TUserListeRec> FListe;
 };

@@ -91,18 +91,32 @@ void UdpEndpoints::readPending(Kanal AKanal)
     // One byte more than allowed tells an oversized datagram from one that fits exactly. An oversized one
     // is dropped whole: its cut-off payload could end inside a UTF-8 sequence or a field.
     QByteArray buffer(MaxDatagramSize + 1, Qt::Uninitialized);
-    while (socket->state() == QAbstractSocket::BoundState && socket->hasPendingDatagrams()) {
+    for (int n = 0; n < DatagramsPerTurn; ++n) {
+        if (socket->state() != QAbstractSocket::BoundState)
+            return;
+        // Read until a read fails rather than asking first: the socket announces the next datagram only
+        // after a read, and a notification can come late, for datagrams that a queued read already took.
         QHostAddress peer;
         quint16 peerPort = 0;
         const qint64 size = socket->readDatagram(buffer.data(), buffer.size(), &peer, &peerPort);
         if (size < 0)
-            break;
+            return;
         if (size > MaxDatagramSize)
             continue;
         deliver(AKanal, buffer.left(int(size)), peer, peerPort);
         if (!self)
             return;
     }
+    if (FNachlesenS[AKanal] || socket->state() != QAbstractSocket::BoundState || !socket->hasPendingDatagrams())
+        return;
+    FNachlesenS[AKanal] = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, AKanal] {
+            FNachlesenS[AKanal] = false;
+            readPending(AKanal);
+        },
+        Qt::QueuedConnection);
 }
 
 void UdpEndpoints::deliver(Kanal AKanal, const QByteArray& payload, const QHostAddress& peer, quint16 peerPort)

@@ -27,6 +27,10 @@ class UdpEndpoints : public QObject
 public:
     // A receiving endpoint reads at most this many bytes of one datagram.
     static constexpr int MaxDatagramSize = 8192;
+    // An endpoint hands on at most this many datagrams at a time and queues the read of the rest for a
+    // later turn of the event loop, so under a flood timers, input and repaints still get their turns.
+    // A turn takes at most two such slices per endpoint: one queued, one on the socket's notification.
+    static constexpr int DatagramsPerTurn = 64;
 
     explicit UdpEndpoints(const UdpPorts& ports = UdpPorts(), QObject* parent = nullptr);
     ~UdpEndpoints() override;
@@ -70,5 +74,7 @@ private:
     UdpPorts FPorts;
     std::array<QUdpSocket*, KanalAnzahl> FSockets{};
     std::array<bool, KanalAnzahl> FFailReportedS{};
+    // A read of the rest is queued for the next turn.
+    std::array<bool, KanalAnzahl> FNachlesenS{};
     bool FOpenS = false;
 };

@@ -7,7 +7,10 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QString>
+#include <cstdint>
+#include <deque>
 #include <optional>
+#include <utility>
 
 class IClock;
 class TUserListe;
@@ -15,7 +18,8 @@ class TUserListe;
 class TPresenceChannel
 {
 public:
-    // ownPC: this computer's name; its own datagrams are merged like any other.
+    // ownPC: this computer's name; its own datagrams are merged like any other, and the list is told
+    // which PC is its own, so a full list still takes it.
     TPresenceChannel(TUserListe& liste, const IClock& clock, const QString& ownPC);
 
     struct TMerge
@@ -29,12 +33,30 @@ public:
     // Merges one datagram; nullopt when it is not a presence datagram that names a user.
     std::optional<TMerge> Merge(const QByteArray& payload, const QHostAddress& peer);
 
-    // The address the PC's presence last came from; null when it was never heard.
+    // Where to send to the PC: the address its presence first came from since it was listed. Null when
+    // it is not listed or another address has claimed it since; the caller then resolves the name, so a
+    // forged datagram cannot redirect messages.
     QHostAddress Address(const QString& pc) const;
 
 private:
+    struct TAdresse
+    {
+        QHostAddress Erste;
+        bool UmstrittenS = false; // another address claimed the PC
+        // Signed off while contested, or by another address: kept, contested, until DropOutMs have passed
+        // unless the PC is listed again, so that a forged sign-off does not clear the way for the forger.
+        bool VerwaistS = false;
+        uint32_t VerwaistSeit = 0;
+    };
+
+    // gelistetS: some user of pc is listed after the merge.
+    void AdressenNachfuehren(const QString& pc, bool OnlineS, bool gelistetS, const QHostAddress& peer);
+
     TUserListe& FListe;
     const IClock& FClock;
     QString FOwnPC;
-    QHash<QString, QHostAddress> FAdressen;
+    // Only PCs in the list, and the orphans below: bounded by the list's cap.
+    QHash<QString, TAdresse> FAdressen;
+    // Orphaned PCs in the order they were signed off, with the tick of the sign-off.
+    std::deque<std::pair<QString, uint32_t>> FVerwaist;
 };

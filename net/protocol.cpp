@@ -59,14 +59,26 @@ QStringList tokenFields(const QString& text)
     return fields;
 }
 
+QString cutName(const QString& name)
+{
+    if (name.size() <= MaxFieldLength)
+        return name;
+    qsizetype cut = MaxFieldLength;
+    if (name.at(cut - 1).isHighSurrogate())
+        --cut;
+    // The cut may end in a blank, which every reader of a log header would trim away.
+    return CleanFeld(name.left(cut));
+}
+
 // Fields 2 to 4 name the sender; false when one of them is empty after cleaning, since such a
-// datagram names nobody.
+// datagram names nobody, or when a key is longer than any real one.
 bool takeNames(const QStringList& fields, QString& userName, QString& name, QString& pc)
 {
     userName = CleanFeld(feld(fields, 2));
-    name = CleanFeld(feld(fields, 3));
+    name = cutName(CleanFeld(feld(fields, 3)));
     pc = CleanFeld(feld(fields, 4));
-    return !userName.isEmpty() && !name.isEmpty() && !pc.isEmpty();
+    return !userName.isEmpty() && !name.isEmpty() && !pc.isEmpty() && userName.size() <= MaxFieldLength &&
+           pc.size() <= MaxFieldLength;
 }
 
 // Reads 1 or 2 decimal digits at pos.
@@ -323,7 +335,8 @@ std::optional<TTextMessage> parseText(const QString& text)
     const QStringList f = tokenFields(text);
     // More fields mean a "|" slipped into a name or the message: the ID is not where it belongs.
     TTextMessage m;
-    if (f.size() != 6 || !takeNames(f, m.UserName, m.Name, m.PC))
+    if (f.size() != 6 || !takeNames(f, m.UserName, m.Name, m.PC) || f.at(4).size() > MaxMessageLength ||
+        f.at(5).size() > MaxFieldLength)
         return std::nullopt;
     m.MsgText = f.at(4);
     m.MsgID = f.at(5);

@@ -21,6 +21,10 @@ constexpr quint16 PortEmpfang = 18183;
 constexpr int MaxDatagramBytes = 8192;
 // Longest message text, in UTF-16 code units.
 constexpr int MaxMessageLength = 2048;
+// Longest user name, display name, computer name and message ID a receiver takes, in UTF-16 code units.
+// Real ones are far shorter (a Windows computer name has 15 characters, a user name 20, an ID 8); the cap
+// bounds what a stranger on the LAN can make a receiver keep per user.
+constexpr int MaxFieldLength = 64;
 constexpr int MaxSekDigits = 9;
 
 inline const QString Token = QStringLiteral("TB1");
@@ -102,12 +106,16 @@ std::optional<QString> decodeUtf8Strict(const QByteArray& bytes);
 
 // The names in fields 2 to 4 of a presence or text datagram are taken with CleanFeld, the rule the
 // log store reads its headers by; a datagram with a name that is empty after that names nobody and
-// is refused. The parsers check the token again, so they are safe on any text.
+// is refused. A user name or computer name longer than MaxFieldLength is refused too: they key the
+// partner, and a cut key could make two partners one. A longer display name keys nothing and is cut
+// to MaxFieldLength, never inside a surrogate pair, and trimmed again. The parsers check the token
+// again, so they are safe on any text.
 
 // Missing fields after the fourth take tolerant defaults (state 0, offline, Onlinezeit := now,
 // count 0); the time may be "h:m" or "h:m:s" with blanks around.
 std::optional<TPresence> parsePresence(const QString& text, const QTime& now);
-// Exactly fields 2 to 6; the ID is kept as sent, since the acknowledgement must echo it unchanged.
+// Exactly fields 2 to 6; the ID is kept as sent, since the acknowledgement must echo it unchanged. A message
+// longer than MaxMessageLength or an ID longer than MaxFieldLength is refused: no sender of ours makes one.
 std::optional<TTextMessage> parseText(const QString& text);
 // Field 2 is "Angekommen" in any letter case and fields 3 and 4 are present.
 std::optional<TAck> parseAck(const QString& text);

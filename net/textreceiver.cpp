@@ -6,6 +6,8 @@
 #include "net/messaging.h"
 #include "net/protocol.h"
 
+#include <algorithm>
+
 TTextReceiver::TTextReceiver(UdpEndpoints& endpoints, TLogListe& logs, const QString& computerName, const IClock& clock,
                              QObject* parent)
     : QObject(parent)
@@ -23,7 +25,7 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
         return;
     const std::optional<QString> text = Protocol::decodeDatagram(payload);
     const std::optional<Protocol::TTextMessage> msg = text ? Protocol::parseText(*text) : std::nullopt;
-    if (!msg)
+    if (!msg || !Annehmen(peer))
         return;
 
     // Another sender may break lines with LF alone; the conversation knows one form.
@@ -44,4 +46,28 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
             FEndpoints.sendAck(ziel, ack);
     }
     emit messageReceived(partner, msg->Name, msgText);
+}
+
+bool TTextReceiver::Annehmen(const QHostAddress& peer)
+{
+    const uint32_t now = FClock.tickCount();
+    // Unsigned differences: a tick count that wrapped past 2^32 still gives the true age.
+    const auto abgelaufen = [now](uint32_t tick) { return now - tick >= LimitWindowMs; };
+    if (FGenommen.size() >= FAufraeumenAb) {
+        for (auto it = FGenommen.begin(); it != FGenommen.end();) {
+            if (abgelaufen(it->constLast()))
+                it = FGenommen.erase(it);
+            else
+                ++it;
+        }
+        FAufraeumenAb = std::max<qsizetype>(64, 2 * FGenommen.size());
+    }
+    const QHostAddress v4 = IPv4Adresse(peer);
+    QList<uint32_t>& ticks = FGenommen[v4.isNull() ? 0 : v4.toIPv4Address()];
+    while (!ticks.isEmpty() && abgelaufen(ticks.constFirst()))
+        ticks.removeFirst();
+    if (ticks.size() >= MaxMessagesPerWindow)
+        return false;
+    ticks.append(now);
+    return true;
 }

@@ -4,8 +4,11 @@
 #include "common/clock.h"
 #include "common/types.h"
 
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 class QByteArray;
@@ -17,6 +20,11 @@ class TTextReceiver : public QObject
 {
     Q_OBJECT
 public:
+    // Any host on the LAN can send texts. At most this many are stored from one sender address within
+    // any LimitWindowMs; the excess is neither stored nor acknowledged, so its sender reports a failure.
+    static constexpr int MaxMessagesPerWindow = 60;
+    static constexpr uint32_t LimitWindowMs = 60000;
+
     // Handles every text datagram of `endpoints`; acknowledges in the name of `computerName`.
     TTextReceiver(UdpEndpoints& endpoints, TLogListe& logs, const QString& computerName,
                   const IClock& clock = SystemClock::instance(), QObject* parent = nullptr);
@@ -24,9 +32,9 @@ public:
     // While it answers true (suspending or suspended), datagrams are dropped.
     void setStandBy(std::function<bool()> standByS) { FStandByS = std::move(standByS); }
 
-    // An invalid datagram is dropped without reply. A valid one goes into the inbox and the partner's log;
-    // only when both were saved is it acknowledged, so the sender never hears "delivered" for a message
-    // that a crash could still lose.
+    // An invalid datagram, or one beyond its sender's limit, is dropped without reply. A valid one goes into
+    // the inbox and the partner's log; only when both were saved is it acknowledged, so the sender never
+    // hears "delivered" for a message that a crash could still lose.
     void UdpS1TextUDPRead(const QByteArray& payload, const QHostAddress& peer);
 
 signals:
@@ -35,9 +43,16 @@ signals:
     void messageReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
 
 private:
+    // Counts one message from the sender; false when its limit is reached.
+    bool Annehmen(const QHostAddress& peer);
+
     UdpEndpoints& FEndpoints;
     TLogListe& FLogs;
     QString FComputerName;
     const IClock& FClock;
     std::function<bool()> FStandByS;
+    // Per IPv4 sender (0 for any other), the ticks of the messages taken within the last window, oldest first.
+    QHash<quint32, QList<uint32_t>> FGenommen;
+    // Senders silent for a window are swept out once the table has doubled since the last sweep.
+    qsizetype FAufraeumenAb = 64;
 };

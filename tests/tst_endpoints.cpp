@@ -4,7 +4,9 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
+#include <algorithm>
 #include <array>
 #include <map>
 #include <memory>
@@ -37,6 +39,7 @@ private slots:
     void eachChannelDeliversPayloadAndPeer_data();
     void eachChannelDeliversPayloadAndPeer();
     void datagramsOfOneEndpointArriveInOrder();
+    void floodIsHandedOnInSlicesCompleteAndInOrder();
     void oversizedDatagramIsDroppedWhole();
     void sendersUseTheirEndpointPorts_data();
     void sendersUseTheirEndpointPorts();
@@ -127,6 +130,42 @@ void TestEndpoints::datagramsOfOneEndpointArriveInOrder()
     QTRY_COMPARE(spy.count(), count);
     for (int i = 0; i < count; ++i)
         QCOMPARE(spy.at(i).at(0).toByteArray(), QByteArray::number(i));
+}
+
+// 10,000 datagrams in bursts of 200, each burst queued at the socket before the event loop runs (the
+// default receive buffer holds about 250 small ones). A 0-ms timer stands for timers, input and repaints.
+void TestEndpoints::floodIsHandedOnInSlicesCompleteAndInOrder()
+{
+    QVERIFY(m_ep->open());
+    int delivered = 0;
+    bool inOrder = true;
+    QList<int> ticks; // datagrams handed on when the timer fired
+    QTimer timer;     // also the context of both connections, which end with this test
+    timer.setInterval(0);
+    connect(&timer, &QTimer::timeout, &timer, [&ticks, &delivered] { ticks.append(delivered); });
+    connect(m_ep.get(), &UdpEndpoints::presenceReceived, &timer, [&delivered, &inOrder](const QByteArray& payload) {
+        inOrder = inOrder && payload == QByteArray::number(delivered);
+        ++delivered;
+    });
+    timer.start();
+
+    QUdpSocket from;
+    QVERIFY(from.bind(loopback, 0));
+    const int burst = 200;
+    const int bursts = 50;
+    for (int b = 0; b < bursts; ++b) {
+        for (int i = 0; i < burst; ++i) {
+            const QByteArray payload = QByteArray::number(b * burst + i);
+            QCOMPARE(from.writeDatagram(payload, loopback, m_ports.Liste), qint64(payload.size()));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(delivered, (b + 1) * burst, 10000);
+    }
+    QVERIFY(inOrder);
+    int longestRun = 0;
+    for (qsizetype i = 1; i < ticks.size(); ++i)
+        longestRun = std::max(longestRun, ticks.at(i) - ticks.at(i - 1));
+    // One slice from the queued read, at most one more from the socket's own notification.
+    QVERIFY2(longestRun <= 2 * UdpEndpoints::DatagramsPerTurn, qPrintable(QString::number(longestRun)));
 }
 
 void TestEndpoints::oversizedDatagramIsDroppedWhole()

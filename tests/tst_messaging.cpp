@@ -1,9 +1,11 @@
 #include "data/logformat.h"
 #include "data/logliste.h"
+#include "data/userliste.h"
 #include "doubles/clock.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
 #include "net/messaging.h"
+#include "net/presencechannel.h"
 #include "net/protocol.h"
 #include "shell/launcher.h"
 #include "testenv.h"
@@ -63,6 +65,8 @@ private slots:
     void receivedLineBreaksAreOneBreakEach();
     void namesFromTheNetworkKeepOneLogAcrossRestarts_data();
     void namesFromTheNetworkKeepOneLogAcrossRestarts();
+    void storedMessagesAreLimitedPerSender_data();
+    void storedMessagesAreLimitedPerSender();
 
     void acknowledgedSendIsLoggedAsSent();
     void unmatchedAcknowledgementFailsAfterTimeout_data();
@@ -77,6 +81,8 @@ private slots:
     void unknownAddressIsResolvedByName();
     void unresolvableNameOrSocketErrorFails_data();
     void unresolvableNameOrSocketErrorFails();
+    void forgedPresenceDoesNotRedirectAMessage_data();
+    void forgedPresenceDoesNotRedirectAMessage();
 
     void commands_data();
     void commands();
@@ -397,6 +403,63 @@ void TestMessaging::namesFromTheNetworkKeepOneLogAcrossRestarts()
     QVERIFY(partner.Text.contains(QStringLiteral("\r\nAntwort\r\nNachricht an %1 (").arg(cleaned[1])));
 }
 
+void TestMessaging::storedMessagesAreLimitedPerSender_data()
+{
+    // "N from address" hands N text datagrams to the receiver, "wait MS" moves the clock.
+    QTest::addColumn<uint>("start");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("acked"); // of those from 127.0.0.1, the only ones that come back here
+    QTest::newRow("Sixty within a minute are all stored and acknowledged")
+        << 0u << QStringList{"60 from 127.0.0.1"} << 60 << 60;
+    QTest::newRow("The sixty-first within the minute is neither stored nor acknowledged")
+        << 0u << QStringList{"60 from 127.0.0.1", "wait 59999", "1 from 127.0.0.1"} << 60 << 60;
+    QTest::newRow("The window slides: only what left it makes room")
+        << 0u << QStringList{"30 from 127.0.0.1", "wait 30000", "30 from 127.0.0.1", "wait 30000", "31 from 127.0.0.1"}
+        << 90 << 90;
+    QTest::newRow("Another sender is not held back by the first")
+        << 0u << QStringList{"60 from 127.0.0.1", "5 from 127.0.0.2", "1 from 127.0.0.1"} << 65 << 60;
+    QTest::newRow("Refused messages do not count against the sender")
+        << 0u << QStringList{"60 from 127.0.0.1", "wait 30000", "10 from 127.0.0.1", "wait 30000", "60 from 127.0.0.1"}
+        << 120 << 120;
+    QTest::newRow("A tick count wrapping past 2^32 holds nobody back")
+        << 0xFFFFFF00u << QStringList{"60 from 127.0.0.1", "wait 60000", "60 from 127.0.0.1"} << 120 << 120;
+}
+
+// Any host can send texts; one sender cannot fill the inbox and the disk faster than the limit, and
+// what it sends beyond it is not acknowledged, so the sending colleague sees the failure.
+void TestMessaging::storedMessagesAreLimitedPerSender()
+{
+    QFETCH(uint, start);
+    QFETCH(QStringList, steps);
+    m_clock.setTickCount(start);
+    TTextReceiver receiver(*m_ep, *m_logs, QStringLiteral("B07-PC"), m_clock);
+    QSignalSpy received(&receiver, &TTextReceiver::messageReceived);
+    QSignalSpy acks(m_ep.get(), &UdpEndpoints::ackReceived);
+    int n = 0;
+    for (const QString& step : steps) {
+        const QStringList w = step.split(u' ');
+        if (w[0] == "wait") {
+            m_clock.advance(w[1].toUInt());
+            continue;
+        }
+        for (int i = 0; i < w[0].toInt(); ++i, ++n) {
+            receiver.UdpS1TextUDPRead(QStringLiteral("TB1|amaier|Anna Maier|R12-PC|Nachricht %1|%2")
+                                          .arg(n)
+                                          .arg(n, 8, 10, QLatin1Char('0'))
+                                          .toUtf8(),
+                                      QHostAddress(w[2]));
+        }
+    }
+    flushAcks(acks);
+    QTEST(int(received.count()), "stored");
+    QTEST(int(acks.count()), "acked");
+    TUserListeRec anna;
+    anna.PC = QStringLiteral("R12-PC");
+    anna.UserName = QStringLiteral("amaier");
+    QTEST(int(m_logs->Find(anna, false).Text.count(QStringLiteral("Nachricht von"))), "stored");
+}
+
 // ---- Sending
 
 void TestMessaging::lineBreaksTravelAsCrLf_data()
@@ -659,6 +722,57 @@ void TestMessaging::unresolvableNameOrSocketErrorFails()
     QVERIFY(!m_finished.first().ok);
     QVERIFY(!sender->isSending());
     QVERIFY(logFiles().isEmpty());
+}
+
+void TestMessaging::forgedPresenceDoesNotRedirectAMessage_data()
+{
+    // The partner's presence, then others claiming its PC: "on|off from address".
+    QTest::addColumn<QString>("pc");
+    QTest::addColumn<QStringList>("claims");
+    QTest::addColumn<bool>("ok");
+    // "bad name" cannot be resolved and is refused before any resolver is asked; "localhost" resolves
+    // to the partner's address from the hosts file.
+    QTest::newRow("Heard from one address: sent there without resolving the name")
+        << "bad name" << QStringList{"on from 127.0.0.1"} << true;
+    QTest::newRow("A second address claims the PC: the name is resolved and the message reaches the partner")
+        << "localhost" << QStringList{"on from 127.0.0.1", "on from 127.0.0.2"} << true;
+    QTest::newRow("A forged sign-off and sign-on from the second address: still resolved by name")
+        << "localhost" << QStringList{"on from 127.0.0.1", "off from 127.0.0.2", "on from 127.0.0.2"} << true;
+    QTest::newRow("A contested PC whose name does not resolve fails rather than go to the newcomer")
+        << "bad name" << QStringList{"on from 127.0.0.1", "on from 127.0.0.2"} << false;
+}
+
+// The window's sender asks the presence channel where a PC is; a forger at 127.0.0.2 listens for texts.
+void TestMessaging::forgedPresenceDoesNotRedirectAMessage()
+{
+    QFETCH(QString, pc);
+    QFETCH(QStringList, claims);
+    QFETCH(bool, ok);
+    const QHostAddress forgerAddress(QStringLiteral("127.0.0.2"));
+    QUdpSocket forger;
+    QVERIFY(forger.bind(forgerAddress, m_ports.Text));
+    TUserListe liste(m_clock);
+    TPresenceChannel channel(liste, m_clock, OwnPC);
+    for (const QString& claim : claims) {
+        const QByteArray presence =
+            QStringList{"TB1", "bmueller", "Bernd Müller", pc, "0", claim.startsWith("on") ? "1" : "0", "08:15:30",
+                        "1",   "3"}
+                .join(u'|')
+                .toUtf8();
+        QVERIFY(channel.Merge(presence, QHostAddress(claim.section(u' ', 2))));
+    }
+    auto sender = makeSender();
+    sender->setAddressLookup([&channel](const QString& target) { return channel.Address(target); });
+    QSignalSpy texts(m_ep.get(), &UdpEndpoints::textReceived);
+    connect(m_ep.get(), &UdpEndpoints::textReceived, this,
+            [this, pc] { sendAckFromPeer(QStringLiteral("TB1|Angekommen|%1|%2").arg(pc, Id).toUtf8()); });
+
+    QVERIFY(sender->send(partner(pc), QStringLiteral("Hallo")));
+    QTRY_COMPARE_WITH_TIMEOUT(m_finished.size(), 1, 4000);
+    QTEST(m_finished.first().ok, "ok");
+    QCOMPARE(int(texts.count()), ok ? 1 : 0);
+    // Sent on loopback, so it would already be queued there.
+    QVERIFY(!forger.hasPendingDatagrams());
 }
 
 // ---- Commands

@@ -37,7 +37,9 @@ private slots:
     void ownStateRestartsTheStartTimeOnly();
     void notPresenceIsRefusedAndNotRemembered_data();
     void notPresenceIsRefusedAndNotRemembered();
-    void addressFollowsTheLatestDatagram();
+    void addressOfAPc_data();
+    void addressOfAPc();
+    void fullListTakesNoNewcomerButTheOwnPc();
 };
 
 void TestPresenceChannel::mergeReportsOneSoundAndTheSpokenChange_data()
@@ -130,18 +132,76 @@ void TestPresenceChannel::notPresenceIsRefusedAndNotRemembered()
     QVERIFY(channel.Address("A1-PC").isNull());
 }
 
-void TestPresenceChannel::addressFollowsTheLatestDatagram()
+void TestPresenceChannel::addressOfAPc_data()
+{
+    // "on|off user@PC from address" merges a datagram, "wait MS" moves the clock.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("address"); // of A1-PC; empty: none, the sender resolves the name
+    const QString on1 = "on anna@A1-PC from 10.0.0.1";
+    const QString on2 = "on anna@A1-PC from 10.0.0.2";
+    QTest::newRow("Never heard") << QStringList{} << "";
+    QTest::newRow("Heard from one address") << QStringList{on1} << "10.0.0.1";
+    QTest::newRow("Heard again from that address") << QStringList{on1, on1, on1} << "10.0.0.1";
+    QTest::newRow("A second address claims the listed PC: none, so a forger cannot redirect")
+        << QStringList{on1, on2} << "";
+    QTest::newRow("The first address speaking again does not settle the claim") << QStringList{on1, on2, on1} << "";
+    QTest::newRow("Signed off from its own address the PC is forgotten, the next first address counts")
+        << QStringList{on1, "off anna@A1-PC from 10.0.0.1", on2} << "10.0.0.2";
+    QTest::newRow("Dropped out the PC is forgotten, the next first address counts")
+        << QStringList{on1, "wait 30001", "on bernd@B2-PC from 10.0.0.3", on2} << "10.0.0.2";
+    QTest::newRow("A sign-off from another address does not hand the PC over")
+        << QStringList{on1, "off anna@A1-PC from 10.0.0.2", on2} << "";
+    QTest::newRow("Nor does a sign-off from the first address once the PC is contested")
+        << QStringList{on1, on2, "off anna@A1-PC from 10.0.0.1", on2} << "";
+    QTest::newRow("After a forged sign-off the user heard again stays contested")
+        << QStringList{on1, "off anna@A1-PC from 10.0.0.2", on1} << "";
+    QTest::newRow("A forged sign-off is forgotten once nobody has been heard for the drop-out time")
+        << QStringList{on1, "off anna@A1-PC from 10.0.0.2", "wait 30001", on2} << "10.0.0.2";
+    QTest::newRow("A second user of the PC keeps the address listed when the first signs off")
+        << QStringList{on1, "on bert@A1-PC from 10.0.0.1", "off anna@A1-PC from 10.0.0.1"} << "10.0.0.1";
+}
+
+// The sender asks Address() where to send; whoever announced a listed PC first keeps it.
+void TestPresenceChannel::addressOfAPc()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, address);
+    ManualClock clock;
+    TUserListe liste(clock);
+    TPresenceChannel channel(liste, clock, OwnPC);
+    for (const QString& step : steps) {
+        const QStringList w = step.split(u' ');
+        if (w[0] == "wait") {
+            clock.advance(w[1].toUInt());
+            continue;
+        }
+        const QByteArray d = presence(w[1].section(u'@', 0, 0), w[1].section(u'@', 1), 0, w[0] == "on");
+        QVERIFY(channel.Merge(d, QHostAddress(w[3])));
+    }
+    QCOMPARE(channel.Address("A1-PC"), address.isEmpty() ? QHostAddress() : QHostAddress(address));
+}
+
+void TestPresenceChannel::fullListTakesNoNewcomerButTheOwnPc()
 {
     ManualClock clock;
     TUserListe liste(clock);
     TPresenceChannel channel(liste, clock, OwnPC);
+    for (int i = 0; i < TUserListe::MaxUsers; ++i)
+        QVERIFY(channel.Merge(presence(QStringLiteral("u%1").arg(i), QStringLiteral("F-%1").arg(i)), From1));
+    liste.ChangeS = false;
+
+    const std::optional<TPresenceChannel::TMerge> fremd = channel.Merge(presence("anna", "A1-PC"), From2);
+    QVERIFY(fremd);
+    QVERIFY(!fremd->changedS);
+    QVERIFY(!fremd->sound);
     QVERIFY(channel.Address("A1-PC").isNull());
-    QVERIFY(channel.Merge(presence("anna", "A1-PC"), From1));
-    QCOMPARE(channel.Address("A1-PC"), From1);
-    // A PC that moved to another subnet is answered where it is now, even when nothing else changed.
-    QVERIFY(channel.Merge(presence("anna", "A1-PC"), From2));
-    QCOMPARE(channel.Address("A1-PC"), From2);
-    QVERIFY(channel.Address("B2-PC").isNull());
+
+    const std::optional<TPresenceChannel::TMerge> eigen = channel.Merge(presence("amaier", OwnPC), From2);
+    QVERIFY(eigen);
+    QVERIFY(eigen->changedS);
+    QVERIFY(eigen->eigenerStatusS);
+    QCOMPARE(liste.OnlineCount(), TUserListe::MaxUsers + 1);
+    QCOMPARE(channel.Address(OwnPC), From2);
 }
 
 QTEST_GUILESS_MAIN(TestPresenceChannel)

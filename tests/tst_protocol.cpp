@@ -42,6 +42,8 @@ private slots:
     void presenceRefused();
     void namesAreCleaned_data();
     void namesAreCleaned();
+    void fieldsBeyondTheCaps_data();
+    void fieldsBeyondTheCaps();
     void textParsed_data();
     void textParsed();
     void acknowledgement_data();
@@ -594,6 +596,63 @@ void TestProtocol::namesAreCleaned()
     QCOMPARE(p->User.UsersOnline, 7);
     QCOMPARE(m->MsgText, QStringLiteral("Hallo"));
     QCOMPARE(m->MsgID, QStringLiteral("0041A3F2"));
+}
+
+void TestProtocol::fieldsBeyondTheCaps_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("taken"); // empty: the datagram is refused
+    const QString x64(MaxFieldLength, u'x');
+    const QString x65(MaxFieldLength + 1, u'x');
+    const QString smiley = QString::fromUtf16(u"\U0001F600");
+    for (int field : {2, 4}) {
+        const char* what = field == 2 ? "user name" : "computer name";
+        QTest::addRow("A %s of 64 characters is taken", what) << field << x64 << x64;
+        QTest::addRow("A %s of 65 characters is refused, not cut into another partner", what) << field << x65 << "";
+        QTest::addRow("A %s counts without the blanks around it", what) << field << "  " + x64 + " " << x64;
+    }
+    QTest::newRow("A display name of 64 characters is taken") << 3 << x64 << x64;
+    QTest::newRow("A display name of 65 characters is cut to 64") << 3 << x65 << x64;
+    QTest::newRow("A display name filling the datagram is cut to 64") << 3 << QString(8000, u'x') << x64;
+    QTest::newRow("A cut through a surrogate pair leaves the pair out")
+        << 3 << QString(63, u'x') + smiley + "y" << QString(63, u'x');
+    QTest::newRow("A pair that ends at the cap stays")
+        << 3 << QString(62, u'x') + smiley + "y" << QString(62, u'x') + smiley;
+    QTest::newRow("A cut that ends in a blank is trimmed like every log header")
+        << 3 << QString(63, u'x') + "  yy" << QString(63, u'x');
+    QTest::newRow("A message of 2048 characters is taken")
+        << 5 << QString(MaxMessageLength, u'm') << QString(MaxMessageLength, u'm');
+    QTest::newRow("A message of 2049 characters is refused") << 5 << QString(MaxMessageLength + 1, u'm') << "";
+    QTest::newRow("An ID of 64 characters is kept for the echo") << 6 << x64 << x64;
+    QTest::newRow("An ID of 65 characters is refused") << 6 << x65 << "";
+}
+
+// What a stranger can make a receiver keep per user is bounded; a key is never cut, since a cut key
+// could file two colleagues under one partner.
+void TestProtocol::fieldsBeyondTheCaps()
+{
+    QFETCH(int, field);
+    QFETCH(QString, received);
+    QFETCH(QString, taken);
+    QStringList presence{"TB1", "amaier", "Anna Maier", "R12-PC", "0", "1", "08:15:30", "1", "7"};
+    QStringList text{"TB1", "amaier", "Anna Maier", "R12-PC", "Hallo", "0041A3F2"};
+    text[field - 1] = received;
+    const std::optional<TTextMessage> m = parseText(text.join(u'|'));
+    QCOMPARE(m.has_value(), !taken.isEmpty());
+    if (m) {
+        const QStringList got{m->UserName, m->Name, m->PC, m->MsgText, m->MsgID};
+        QCOMPARE(got.at(field - 2), taken);
+    }
+    if (field > 4)
+        return;
+    presence[field - 1] = received;
+    const std::optional<TPresence> p = parsePresence(presence.join(u'|'), Now);
+    QCOMPARE(p.has_value(), !taken.isEmpty());
+    if (p) {
+        const QStringList got{p->User.UserName, p->User.Name, p->User.PC};
+        QCOMPARE(got.at(field - 2), taken);
+    }
 }
 
 void TestProtocol::textParsed_data()

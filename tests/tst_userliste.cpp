@@ -65,6 +65,8 @@ private slots:
     void oneMergeAnnouncesNewcomerBeforeDropOut();
     void newUserTakesLastFreeSlot();
     void resetMillisekKeepsSleepersOnline();
+    void fullList_data();
+    void fullList();
     void lookups();
     void statusText();
     void sort_data();
@@ -314,6 +316,73 @@ void TestUserListe::resetMillisekKeepsSleepersOnline()
     merge(liste, presence("bbauer", "Bernd", "B07-PC"));
     QCOMPARE(int(liste.GetListe().size()), 2);
     QCOMPARE(liste.Status.Count(smOffline), 0);
+}
+
+void TestUserListe::fullList_data()
+{
+    QTest::addColumn<QStringList>("steps"); // "on|off|away user@PC" merges, "wait MS" moves the clock
+    QTest::addColumn<QString>("pc");
+    QTest::addColumn<bool>("listed");
+    QTest::addColumn<int>("online");
+    QTest::addColumn<bool>("changed"); // by the last step
+    QTest::addColumn<int>("sound");    // by the last step
+    const int cap = TUserListe::MaxUsers;
+    QTest::newRow("A newcomer to the full list is refused quietly")
+        << QStringList{"on neu@NEU-PC"} << "NEU-PC" << false << cap << false << 0;
+    QTest::newRow("A listed user still changes state")
+        << QStringList{"away u1@F-0001"} << "F-0001" << true << cap << true << 4;
+    QTest::newRow("A listed user still signs off, and the slot takes the next newcomer")
+        << QStringList{"on neu@NEU-PC", "off u1@F-0001", "on neu@NEU-PC"} << "NEU-PC" << true << cap << true << 1;
+    QTest::newRow("A user who drops out makes room in the same merge")
+        << QStringList{"wait 10001", "on neu@NEU-PC"} << "NEU-PC" << true << cap << true << (1 | 2);
+    QTest::newRow("The own PC is taken beyond the cap")
+        << QStringList{"on amaier@OWN-PC"} << "OWN-PC" << true << cap + 1 << true << 1;
+    QTest::newRow("Only one user of the own PC beyond the cap, so a forger cannot grow the list through it")
+        << QStringList{"on amaier@OWN-PC", "on gast@OWN-PC", "on gast2@OWN-PC"} << "OWN-PC" << true << cap + 1 << false
+        << 0;
+}
+
+// Any host can announce users; the list keeps working at its cap instead of growing without bound.
+void TestUserListe::fullList()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, pc);
+    ManualClock clock;
+    TUserListe liste(clock);
+    liste.SetEigenerPC(QStringLiteral("OWN-PC"));
+    const auto rec = [](const QString& userAtPc) {
+        TUserListeRec r = user(userAtPc.section(u'@', 0, 0), userAtPc.section(u'@', 1));
+        r.StatusNr = 0;
+        return r;
+    };
+    // u0 is heard first and alone, so it is the one to drop out when the clock moves on.
+    liste.Add(rec("u0@F-0000"), true);
+    clock.advance(20000);
+    for (int i = 1; i < TUserListe::MaxUsers; ++i)
+        liste.Add(rec(QStringLiteral("u%1@F-%2").arg(i).arg(i, 4, 10, QLatin1Char('0'))), true);
+    QCOMPARE(liste.OnlineCount(), TUserListe::MaxUsers);
+
+    bool pcGelistetS = false;
+    for (const QString& step : steps) {
+        liste.ChangeS = false;
+        liste.SoundFlag = 0;
+        const QString what = step.section(u' ', 0, 0);
+        const QString arg = step.section(u' ', 1);
+        if (what == "wait") {
+            clock.advance(arg.toUInt());
+        } else {
+            TUserListeRec r = rec(arg);
+            r.StatusNr = what == "away" ? StatusAbwesend : StatusOnline;
+            pcGelistetS = liste.Add(r, what != "off");
+        }
+    }
+    QTEST(liste.FindIndex(pc) >= 0, "listed");
+    QTEST(pcGelistetS, "listed"); // as Add reports it
+    QTEST(liste.OnlineCount(), "online");
+    QTEST(liste.ChangeS, "changed");
+    QTEST(int(liste.SoundFlag), "sound");
+    // Free slots are reused, so the array never grows past the list.
+    QVERIFY(liste.Count() <= TUserListe::MaxUsers + 1);
 }
 
 void TestUserListe::lookups()
