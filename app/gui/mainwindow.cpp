@@ -19,6 +19,7 @@
 #include "shell/autostart.h"
 #include "shell/doublectrl.h"
 #include "shell/globalkeys.h"
+#include "shell/ilauncher.h"
 #include "shell/gui/fontdialog.h"
 #include "shell/gui/layout.h"
 #include "shell/gui/optionsdialog.h"
