@@ -16,7 +16,7 @@ QString text(const QSettings& ini, const char* key)
     return value.toString().trimmed();
 }
 
-bool isAddressChar(QChar c)
+bool isLocalPartChar(QChar c)
 {
     static const QString forbidden = QStringLiteral("<>()[]\\,;:\"?&=/%#@");
     return c.unicode() > 32 && c.unicode() != 127 && !c.isSpace() && !forbidden.contains(c);
@@ -32,8 +32,8 @@ QUrl MailUrl(const QString& address, const QString& subject)
     const QString domain = address.mid(at + 1);
     if (domain.startsWith(u'.') || domain.endsWith(u'.') || domain.contains(QStringLiteral("..")))
         return {};
-    for (const QChar c : address.left(at) + domain)
-        if (!isAddressChar(c))
+    for (const QChar c : address.left(at))
+        if (!isLocalPartChar(c))
             return {};
     for (const QChar c : domain)
         if (!c.isLetterOrNumber() && c != u'.' && c != u'-')
