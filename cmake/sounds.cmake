@@ -20,10 +20,6 @@ endforeach()
 add_custom_target(tobrik_sounds ALL DEPENDS ${copied_sounds})
 add_dependencies(tobrik tobrik_sounds)
 
-include(GNUInstallDirs)
-install(TARGETS tobrik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${TOBRIK_SOUND_FILES} DESTINATION ${CMAKE_INSTALL_BINDIR}/sounds)
-
 # The unit test reads the copied files and must never reach a real sound server: it gets one that is not there.
 if(TEST tst_sound)
     add_dependencies(tst_sound tobrik_sounds)
@@ -34,9 +30,9 @@ endif()
 # The committed files are what the generator's table gives.
 add_test(NAME sound_files COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-sounds.py --check)
 
-# An install puts the sounds beside the installed program.
+# An install puts the sounds beside the installed program (the install rules are in install.cmake).
 add_test(NAME sound_install
-    COMMAND ${PROJECT_SOURCE_DIR}/tests/sound/test_install.sh ${CMAKE_BINARY_DIR} ${CMAKE_INSTALL_BINDIR}
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/sound/test_install.sh ${CMAKE_BINARY_DIR} ${TOBRIK_PROGRAM_DIR}
             ${PROJECT_SOURCE_DIR}/sounds)
 
 # End to end: a private PulseAudio server with a null sink records what the player sends. It skips

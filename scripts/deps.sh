@@ -10,6 +10,7 @@ packages=(
     iproute2 util-linux procps python3 mount
     dbus-daemon xvfb xdotool dbus-x11 at-spi2-core python3-pyatspi speech-dispatcher x11-utils trayer
     pulseaudio pulseaudio-utils
+    dpkg-dev desktop-file-utils appstream lintian strace
 )
 
 missing=()

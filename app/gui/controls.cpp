@@ -223,15 +223,21 @@ void TTB_Form1::CreateMenus()
 
     QMenu* hilfe = bar->addMenu(QStringLiteral("&Hilfe"));
     hilfe->setObjectName(QStringLiteral("MenuHilfe"));
-    item(hilfe, "MenuHilfeHistory", QStringLiteral("&Änderungen..."));
-    item(hilfe, "MenuHilfeMail", QStringLiteral("&Mail an den Programmierer..."));
-    item(hilfe, "MenuHilfeHomepage", QStringLiteral("Home&page..."));
-    item(hilfe, "MenuHilfeSpenden", QStringLiteral("&Spenden..."));
-    item(hilfe, "MenuHilfeUpdate", QStringLiteral("&Aktualisierung..."));
-    item(hilfe, "MenuHilfeInfo", QStringLiteral("&Info"));
-    // The help items' targets are not built yet: disabled, so a screen reader does not offer what would do nothing.
-    for (QAction* a : hilfe->actions())
-        a->setEnabled(false);
+    MenuHilfeHistory = item(hilfe, "MenuHilfeHistory", QStringLiteral("&Änderungen..."));
+    MenuHilfeMail = item(hilfe, "MenuHilfeMail", QStringLiteral("&Mail an den Programmierer..."));
+    MenuHilfeHomepage = item(hilfe, "MenuHilfeHomepage", QStringLiteral("Home&page..."));
+    MenuHilfeSpenden = item(hilfe, "MenuHilfeSpenden", QStringLiteral("&Spenden..."));
+    MenuHilfeUpdate = item(hilfe, "MenuHilfeUpdate", QStringLiteral("&Aktualisierung..."));
+    QAction* info = item(hilfe, "MenuHilfeInfo", QStringLiteral("&Info"));
+    connect(MenuHilfeHistory, &QAction::triggered, this, &TTB_Form1::MenuHilfeHistoryClick);
+    connect(MenuHilfeMail, &QAction::triggered, this, &TTB_Form1::MenuHilfeMailClick);
+    connect(MenuHilfeHomepage, &QAction::triggered, this, &TTB_Form1::MenuHilfeHomepageClick);
+    connect(MenuHilfeSpenden, &QAction::triggered, this, &TTB_Form1::MenuHilfeSpendenClick);
+    connect(MenuHilfeUpdate, &QAction::triggered, this, &TTB_Form1::MenuHilfeUpdateClick);
+    connect(info, &QAction::triggered, this, &TTB_Form1::MenuHilfeInfoClick);
+    // What the items lead to can come and go while the program runs: checked each time the menu opens.
+    connect(hilfe, &QMenu::aboutToShow, this, &TTB_Form1::MenuHilfeClick);
+    MenuHilfeClick();
 
     // Hidden items exist only for their shortcuts: actions of the window itself, in no menu.
     auto hidden = [this](const char* name, const QString& caption, const QKeySequence& key) {
@@ -352,9 +358,11 @@ void TTB_Form1::CreateTray()
     PuCtiSoundsWiedergeben->setCheckable(true);
     QAction* restore = item(PuCti, "PuCtiWiederherstellen", QString());
     connect(restore, &QAction::triggered, this, [this] { FensterMinimierenWiederherstellen(false); });
-    // The update hand-over to the updater program is not built, so its item stays hidden.
-    QAction* update = item(PuCti, "PuCtiUpdate", QString());
-    update->setVisible(false);
+    // Offered only while the update program is there.
+    PuCtiUpdate = item(PuCti, "PuCtiUpdate", QString());
+    PuCtiUpdate->setVisible(updaterPresent());
+    connect(PuCtiUpdate, &QAction::triggered, this, &TTB_Form1::MenuHilfeUpdateClick);
+    connect(PuCti, &QMenu::aboutToShow, this, [this] { PuCtiUpdate->setVisible(updaterPresent()); });
     connect(autostart, &QAction::triggered, this, [this, autostart] {
         SetAutostartS(!AutostartS());
         autostart->setChecked(AutostartS());

@@ -22,6 +22,7 @@
 #include "shell/gui/fontdialog.h"
 #include "shell/gui/layout.h"
 #include "shell/gui/optionsdialog.h"
+#include "shell/ilauncher.h"
 #include "shell/lastinput.h"
 #include "shell/power.h"
 #include "shell/settings.h"

@@ -23,6 +23,7 @@ class ISettingsStore;
 class ILastInput;
 class IGlobalKeys;
 class IKeyHook;
+class ILauncher;
 class TDoubleCtrl;
 class TUserListe;
 class TPCListe;
@@ -38,6 +39,7 @@ class QHostAddress;
 class QKeyEvent;
 struct UdpPorts;
 struct TSettingsState;
+struct THelpLinks;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -77,6 +79,8 @@ struct TMainWindowEnv
     IGlobalKeys* globalKeys = nullptr;                     // null: no system-wide keys
     IKeyHook* keyHook = nullptr;                           // null: no double Ctrl
     std::function<bool()> trayAvailable;                   // null: whether the desktop has a tray now
+    ILauncher* launcher = nullptr; // opens files and addresses, starts the updater; null: the desktop's
+    QString programFolderPath;     // "History.txt", "Tobrik.ini" and the updater; empty: the program's own folder
 };
 
 class TTB_Form1 : public QMainWindow
@@ -146,6 +150,14 @@ public:
     void UnregisterHotKeys();
     void ResetKeyHook();
     void PuEditLogVorlesenClick();
+    // The help menu and the update hand-over.
+    void MenuHilfeClick();
+    void MenuHilfeHistoryClick();
+    void MenuHilfeMailClick();
+    void MenuHilfeHomepageClick();
+    void MenuHilfeSpendenClick();
+    void MenuHilfeUpdateClick();
+    void MenuHilfeInfoClick();
     // Whether the program starts at logon: the autostart entry exists.
     bool AutostartS() const;
     void SetAutostartS(bool AutostartS);
@@ -236,6 +248,12 @@ private:
     // What the frame adds to the inner size; the settings store the outer size.
     QSize FrameExtra() const;
     void ApplySavedSize();
+    // Help and update.
+    ILauncher& launcher();
+    QString programFolder() const;
+    bool updaterPresent() const;
+    THelpLinks helpLinks() const;
+    bool OpenTextFile(const QString& fileName);
 
     TMainWindowEnv m_env;
     std::unique_ptr<TSettingsState> m_settings;
@@ -253,6 +271,7 @@ private:
     std::unique_ptr<TSpeech> Speech;
     std::unique_ptr<IGlobalKeys> m_noGlobalKeys; // stands in when the environment has none
     std::unique_ptr<TDoubleCtrl> m_doubleCtrl;
+    std::unique_ptr<ILauncher> m_desktopLauncher; // stands in when the environment has none
     QString LetzteMeldungStr;
     QPointer<QWidget> MerkActiveControl;
     int m_onlineRedraws = 0;
@@ -339,6 +358,12 @@ private:
     QAction* PuLb3Loeschen = nullptr;
     QWidget* m_editPopupFor = nullptr;
     QAction* PuCtiSoundsWiedergeben = nullptr;
+    QAction* PuCtiUpdate = nullptr;
+    QAction* MenuHilfeHistory = nullptr;
+    QAction* MenuHilfeMail = nullptr;
+    QAction* MenuHilfeHomepage = nullptr;
+    QAction* MenuHilfeSpenden = nullptr;
+    QAction* MenuHilfeUpdate = nullptr;
     QMenu* PuEdit = nullptr;
     QMenu* PuLb1 = nullptr;
     QMenu* PuLb2 = nullptr;

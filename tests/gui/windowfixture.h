@@ -10,6 +10,7 @@
 #include "doubles/globalkeys.h"
 #include "doubles/keyhook.h"
 #include "doubles/lastinput.h"
+#include "doubles/launcher.h"
 #include "doubles/output.h"
 #include "doubles/power.h"
 #include "doubles/settingsstore.h"
@@ -51,6 +52,7 @@ struct Fixture
     QStringList openedFolders;
     QMargins frame; // what the window manager's frame adds
     int hibernations = 0;
+    RecordingLauncher launcher; // nothing is ever opened or started for real
     // After everything it uses, so it goes first.
     std::unique_ptr<TTB_Form1> window;
     std::unique_ptr<QSignalSpy> presence;
@@ -95,6 +97,8 @@ struct Fixture
             ++hibernations;
             return true;
         };
+        env.launcher = &launcher;
+        env.programFolderPath = dir.path() + "/program/";
         window = std::make_unique<TTB_Form1>(env);
         presence = std::make_unique<QSignalSpy>(&TTB_Form1Probe(*window).endpoints(), &UdpEndpoints::presenceReceived);
         ended = std::make_unique<QSignalSpy>(window.get(), &TTB_Form1::programEnded);
