@@ -7,11 +7,14 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -43,6 +46,33 @@ QAction* item(QMenu* menu, const char* name, const QString& caption, const QKeyS
     if (!key.isEmpty())
         a->setShortcut(key);
     return a;
+}
+
+// The program's icon, the same two speech bubbles as the installed SVG, drawn here so that no image plugin is
+// needed: without an icon a tray shows an empty spot that nobody can find or click.
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 128.0, size / 128.0);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x1d, 0x3f, 0x72));
+        p.drawRoundedRect(QRectF(4, 4, 120, 120), 26, 26);
+        p.setBrush(QColor(0xff, 0xd2, 0x3f));
+        p.drawRoundedRect(QRectF(42, 18, 72, 50), 12, 12);
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(QRectF(14, 48, 74, 52), 12, 12);
+        p.setBrush(QColor(0x1d, 0x3f, 0x72));
+        for (int x : {34, 51, 68})
+            p.drawEllipse(QPointF(x, 74), 6, 6);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace
@@ -379,8 +409,9 @@ void TTB_Form1::CreateTray()
     QAction* quit = item(PuCti, "PuCtiBeenden", QString());
     connect(quit, &QAction::triggered, this, &TTB_Form1::PuCtiBeendenClick);
 
-    Cti = new QSystemTrayIcon(this);
+    Cti = new QSystemTrayIcon(ProgramIcon(), this);
     Cti->setObjectName(QStringLiteral("Cti"));
+    setWindowIcon(Cti->icon());
     Cti->setContextMenu(PuCti);
     connect(Cti, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
