@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ManualClock clock;
     TLogListe logs(folder, clock);
     logs.LoadLogs();
-    FUZZ_CHECK(logs.Count(TLogListe::Eingang) + logs.Count(TLogListe::Verlauf) <= parts.size() - 1);
+    const int files = parts.size() > 2 ? 2 : 1;
+    FUZZ_CHECK(logs.Count(TLogListe::Eingang) + logs.Count(TLogListe::Verlauf) <= files);
     for (const QString& key : logs.EingangSl)
         FUZZ_CHECK(!key.isEmpty() && key == TrimBlanks(key));
     for (int nr : {TLogListe::Eingang, TLogListe::Verlauf}) {
@@ -82,8 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 continue;
             FUZZ_CHECK(reloaded.Count(TLogListe::Verlauf) == 1);
             const TUserListeRec back = reloaded.Get(TLogListe::Verlauf, 0);
-            FUZZ_CHECK(back.UserName == u.UserName && back.Name == u.Name && back.PC == u.PC);
-            FUZZ_CHECK(back.Text == u.Text);
+            FUZZ_CHECK(back.UserName == fuzzing::throughUtf8(u.UserName) && back.Name == fuzzing::throughUtf8(u.Name) &&
+                       back.PC == fuzzing::throughUtf8(u.PC));
+            // A log read as UTF-16 may hold half a surrogate pair, which no UTF-8 file can.
+            FUZZ_CHECK(back.Text == fuzzing::throughUtf8(u.Text));
         }
     }
     return 0;

@@ -12,12 +12,6 @@
 
 namespace {
 
-// Valid UTF-8 as Qt decodes it, except that Qt would drop a byte-order mark at the start.
-QString utf8Text(const QByteArray& bytes)
-{
-    return QString::fromUtf8('a' + bytes).sliced(1);
-}
-
 void checkFile(const QString& path, const QByteArray& bytes)
 {
     fuzzing::writeFile(path, bytes);
@@ -30,7 +24,7 @@ void checkFile(const QString& path, const QByteArray& bytes)
     switch (type) {
     case ftUtf8:
         FUZZ_CHECK(utf8 && nonAscii);
-        FUZZ_CHECK(loaded.text == utf8Text(bytes));
+        FUZZ_CHECK(loaded.text == fuzzing::fromUtf8Whole(bytes));
         break;
     case ftAnsi:
         FUZZ_CHECK(!utf8 || !nonAscii);
@@ -55,7 +49,7 @@ void checkFile(const QString& path, const QByteArray& bytes)
     const TextFileResult fallback = ReadUtf8OrAnsi(path);
     FUZZ_CHECK(fallback.ok && (fallback.type == ftUtf8 || fallback.type == ftUtf8Bom || fallback.type == ftAnsi));
     const QByteArray body = bytes.size() > 2 && bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    FUZZ_CHECK(fallback.text == (IsUtf8Stream(body) ? utf8Text(body) : DecodeAnsi(body)));
+    FUZZ_CHECK(fallback.text == (IsUtf8Stream(body) ? fuzzing::fromUtf8Whole(body) : DecodeAnsi(body)));
 }
 
 void checkStraddling(const QString& path, const QByteArray& bytes)
@@ -75,7 +69,7 @@ void checkStraddling(const QString& path, const QByteArray& bytes)
     FUZZ_CHECK(loaded.type == (utf8 && nonAscii ? ftUtf8 : ftAnsi));
     FUZZ_CHECK(QStringView(loaded.text).first(std::min(loaded.text.size(), paddingText.size())) == paddingText);
     FUZZ_CHECK(QStringView(loaded.text).sliced(paddingText.size()) ==
-               (loaded.type == ftUtf8 ? utf8Text(bytes) : DecodeAnsi(bytes)));
+               (loaded.type == ftUtf8 ? fuzzing::fromUtf8Whole(bytes) : DecodeAnsi(bytes)));
 }
 
 } // namespace

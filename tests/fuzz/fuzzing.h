@@ -85,6 +85,19 @@ inline QList<QByteArray> splitInput(const uint8_t* data, size_t size, int maxPar
     return parts;
 }
 
+// What UTF-8 can carry of a text: half a surrogate pair becomes U+FFFD. (QString::fromUtf8 alone would
+// also drop a byte-order mark at the start.)
+inline QString throughUtf8(const QString& text)
+{
+    return QString::fromUtf8("a" + text.toUtf8()).sliced(1);
+}
+
+// Valid UTF-8 as it decodes, a byte-order mark at the start included.
+inline QString fromUtf8Whole(const QByteArray& bytes)
+{
+    return QString::fromUtf8('a' + bytes).sliced(1);
+}
+
 inline QByteArray bytesOf(const uint8_t* data, size_t size)
 {
     return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
