@@ -253,6 +253,14 @@ bool TLogListe::LadeLog(const QFileInfo& datei, TUserListeRec& user) const
     user.UserName = CleanFeld(felder.at(0));
     user.Name = CleanFeld(felder.at(1));
     user.PC = CleanFeld(felder.at(2));
+    // Blanks name nobody, and the next save would write the header with a field missing.
+    if (user.UserName.isEmpty() || user.PC.isEmpty()) {
+        BeiseiteLegen(datei.filePath());
+        return false;
+    }
+    // As a sender does with an empty display name, so the header keeps its three fields.
+    if (user.Name.isEmpty())
+        user.Name = user.UserName;
     user.Text = ConversationFromLog(rest, FClock.now().date());
     return !user.Text.isEmpty();
 }

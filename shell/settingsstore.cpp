@@ -58,6 +58,9 @@ QSettingsStore::~QSettingsStore() = default;
 
 bool QSettingsStore::readable() const
 {
+    // Qt parses an ini file's sections only when a value is first asked for, and only then reports a
+    // broken line; asking for every key makes it tell before anything is loaded.
+    m_settings->allKeys();
     return m_settings->status() == QSettings::NoError;
 }
 

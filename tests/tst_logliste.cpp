@@ -69,6 +69,7 @@ private slots:
     void inboxKeysWithoutLogAreDroppedAtLoad();
     void malformedHeaderIsSetAside_data();
     void malformedHeaderIsSetAside();
+    void blankDisplayNameBecomesUserName();
     void headerOnlyAndEmptyLogsStayUnlisted();
     void pruning_data();
     void pruning();
@@ -243,6 +244,9 @@ void TestLogListe::malformedHeaderIsSetAside_data()
     QTest::newRow("Display name with a bar gives four fields") << QByteArray("u|A|B|PC") << false << "u_PC.log.bad";
     QTest::newRow("Blank first line has no field") << QByteArray("") << false << "u_PC.log.bad";
     QTest::newRow("An earlier damaged copy is not overwritten") << QByteArray("u|PC") << true << "u_PC.log.bad.1";
+    QTest::newRow("A user name of blanks names nobody") << QByteArray(" \t |A|PC") << false << "u_PC.log.bad";
+    QTest::newRow("A PC name of control characters names nobody")
+        << QByteArray("u|A|\x01\x7F") << false << "u_PC.log.bad";
 }
 
 void TestLogListe::malformedHeaderIsSetAside()
@@ -267,6 +271,25 @@ void TestLogListe::malformedHeaderIsSetAside()
 
     logs.LoadLogs();
     QCOMPARE(logs.Count(TLogListe::Verlauf), 1);
+}
+
+// Saved with an empty display name, the header would lose a field and the log be set aside next time.
+void TestLogListe::blankDisplayNameBecomesUserName()
+{
+    const QByteArray content = "u| \x01 |PC\r\nNachricht von A (09.12.2026 14:05:09):\r\nHallo\r\n";
+    writeBytes(folder() + "u_PC.log", content);
+    TLogListe logs(folder(), m_clock);
+    logs.LoadLogs();
+    QCOMPARE(logs.Count(TLogListe::Verlauf), 1);
+    const TUserListeRec loaded = logs.Get(TLogListe::Verlauf, 0);
+    QCOMPARE(loaded.Name, QString("u"));
+    QVERIFY(logs.Add(false, loaded));
+
+    TLogListe reloaded(folder(), m_clock);
+    reloaded.LoadLogs();
+    QCOMPARE(reloaded.Count(TLogListe::Verlauf), 1);
+    QCOMPARE(reloaded.Get(TLogListe::Verlauf, 0).Text, loaded.Text);
+    QCOMPARE(folderEntries(folder()), QStringList({"Eingang.txt", "u_PC.log"}));
 }
 
 void TestLogListe::headerOnlyAndEmptyLogsStayUnlisted()

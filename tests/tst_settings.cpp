@@ -136,6 +136,8 @@ private slots:
     void fileRoundTrip_data();
     void fileRoundTrip();
     void storeThatCannotBeOpened();
+    void unparsableFileIsLeftAlone_data();
+    void unparsableFileIsLeftAlone();
     void fileThatCannotBeCreated();
     void defaultLocation();
 };
@@ -636,15 +638,33 @@ void TestSettings::storeThatCannotBeOpened()
     compareStates(s, before);
     QVERIFY(!RegistrySpeichern(memory, s));
     QVERIFY(memory.writes().empty());
+    QCOMPARE(hookCalls, 0);
+}
 
-    // A file that does not parse is left as it is rather than rewritten without its broken part.
+void TestSettings::unparsableFileIsLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("broken");
+    QTest::newRow("A section header without its bracket")
+        << QByteArray("[General]\nName=stored\n[Kaputt\nVoiceRate=3\n");
+    // Qt finds this one only once a value of the section is asked for.
+    QTest::newRow("A line without an equal sign") << QByteArray("[General]\nName=stored\nVoiceRate=3\nKaputt\n");
+}
+
+// A file that does not parse is neither loaded in part nor rewritten without its broken part.
+void TestSettings::unparsableFileIsLeftAlone()
+{
+    QFETCH(QByteArray, broken);
+    const TSettingsState before = sampleState();
+    int hookCalls = 0;
+    TSettingsLoadContext c = context();
+    c.onVoiceRate = [&](int32_t) { ++hookCalls; };
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("Tobrik.conf"));
-    const QByteArray broken("[General]\nName=stored\n[Kaputt\nVoiceRate=3\n");
     QVERIFY(writeFile(path, broken));
     {
         QSettingsStore store(path);
+        TSettingsState s = before;
         QVERIFY(!RegistryLaden(store, s, c));
         compareStates(s, before);
         QVERIFY(!RegistrySpeichern(store, s));
