@@ -38,6 +38,13 @@ QString valueText(const QVariant& value)
     return value.toString();
 }
 
+// QSettings reads a key as the name it gives with the slashes around and between its parts
+// collapsed: "/ProgramClose/", or "ProgramClose" under an empty section header, is our value.
+QString normalizedKey(const QString& key)
+{
+    return key.split(u'/', Qt::SkipEmptyParts).join(u'/');
+}
+
 // An empty value counts as absent: it may be the first half of a value still being written.
 bool takeValue(const QSettings& store, const QString& name, QString& field)
 {
@@ -109,8 +116,10 @@ TParsed parseRequest(const QString& filePath, TRegistrySettings& request)
     parsed.found |= takeValue(store, CloseName, request.Close);
     if (store.status() == QSettings::NoError) {
         for (const QString& key : store.allKeys()) {
-            if (key != ParametersName && key != SetFocusName && key != CloseName)
-                parsed.rest.insert(key, store.value(key));
+            // Kept under another spelling, a value of ours would be delivered again at the next read.
+            const QString name = normalizedKey(key);
+            if (name != ParametersName && name != SetFocusName && name != CloseName)
+                parsed.rest.insert(name, store.value(key));
         }
     }
     return parsed;

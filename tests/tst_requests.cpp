@@ -54,6 +54,8 @@ private slots:
     void failuresAreReportedAsFalse();
     void requestFromAnotherProcessIsRead();
     void foreignValuesStayInTheFile();
+    void ourValueUnderAnotherSpellingIsTakenToo_data();
+    void ourValueUnderAnotherSpellingIsTakenToo();
     void fileWithoutOurValuesStays_data();
     void fileWithoutOurValuesStays();
     void requestWrittenIntoUnparsableFileIsDelivered();
@@ -171,6 +173,33 @@ void TestRequests::foreignValuesStayInTheFile()
     const QSettings left(m_path, QSettings::IniFormat);
     QCOMPARE(left.allKeys(), (QStringList{"Mine/Value", "Other"}));
     QCOMPARE(left.value("Other").toString(), QStringLiteral("kept"));
+}
+
+void TestRequests::ourValueUnderAnotherSpellingIsTakenToo_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("The name again under an empty section header")
+        << QByteArray("ProgramClose=1\n[]\nProgramClose=\n") << QStringList();
+    QTest::newRow("The name again with slashes around it")
+        << QByteArray("[General]\nProgramClose=1\n/ProgramClose/=\nOther=2\n") << QStringList{"Other"};
+}
+
+// QSettings reads such a copy as our value: left in the file, it would bring the request once more.
+void TestRequests::ourValueUnderAnotherSpellingIsTakenToo()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, left);
+    QVERIFY(QDir().mkpath(QFileInfo(m_path).absolutePath()));
+    QVERIFY(writeRaw(m_path, content));
+    TRegistrySettings read;
+    QCOMPARE(ReadRequest(m_path, read), TReadResult::Found);
+    QCOMPARE(read.Close, QStringLiteral("1"));
+    QCOMPARE(ReadRequest(m_path, read), TReadResult::Nothing);
+    QVERIFY(read.isEmpty());
+    QCOMPARE(QFile::exists(m_path), !left.isEmpty());
+    if (!left.isEmpty())
+        QCOMPARE(QSettings(m_path, QSettings::IniFormat).allKeys(), left);
 }
 
 void TestRequests::fileWithoutOurValuesStays_data()
