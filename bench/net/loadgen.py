@@ -102,6 +102,40 @@ def source_address(args, n):
     return str(net.network_address + n)
 
 
+class CpuMarks:
+    """The CPU time (user + system, all threads) a process spends on the first and on the last `head` texts,
+    read from /proc before and after each stretch: a cost per text that the disk's whims do not blur.
+    The process must be visible here (network namespaces share the process table)."""
+
+    def __init__(self, pid, count, head):
+        self.pid, self.count, self.head = pid, count, head
+        self.ticks = {}
+
+    def read(self):
+        try:
+            with open("/proc/%d/stat" % self.pid) as f:
+                rest = f.read().rsplit(")", 1)[1].split()
+            return int(rest[11]) + int(rest[12])
+        except (OSError, ValueError, IndexError):
+            return None
+
+    def mark(self, i):
+        """Called before text i (0-based) and with i == count after the last."""
+        if self.pid > 0 and i in (0, self.head, self.count - self.head, self.count):
+            self.ticks.setdefault(i, self.read())
+
+    def per_text_ms(self, a, b):
+        t0, t1 = self.ticks.get(a), self.ticks.get(b)
+        if t0 is None or t1 is None or b <= a:
+            return float("nan")
+        return (t1 - t0) * 1000.0 / os.sysconf("SC_CLK_TCK") / (b - a)
+
+
+def head_of(count):
+    """The stretch compared at both ends of a run: 100 texts, a tenth in short runs."""
+    return min(100, max(1, count // 10))
+
+
 def wait_reply(sock, deadline_ns, accept):
     """Reads datagrams until accept(data) holds; False when the deadline passes first."""
     while True:
@@ -132,7 +166,9 @@ def cmd_rtt(args):
     samples = []
     lost = 0
     stop = time.monotonic() + HARD_LIMIT_S
+    cpu = CpuMarks(args.cpu_pid, args.count, head_of(args.count))
     for i in range(args.count):
+        cpu.mark(i)
         if time.monotonic() > stop:
             lost += args.count - i
             break
@@ -153,18 +189,20 @@ def cmd_rtt(args):
         else:
             lost += 1
         samples.append("%.3f" % times_ms[-1] if ok else "")
-    return rtt_report(args, "echo" if echo else "program", times_ms, samples, lost)
+    cpu.mark(args.count)
+    return rtt_report(args, "echo" if echo else "program", times_ms, samples, lost, cpu)
 
 
-def rtt_report(args, target, times_ms, samples, lost):
-    """first/last 100: the medians of the first and the last hundred answered texts (fewer in short runs),
-    so that a cost that grows with the conversation's length shows."""
+def rtt_report(args, target, times_ms, samples, lost, cpu):
+    """first/last 100: the medians of the first and the last hundred answered texts (a tenth in short
+    runs), and with --cpu-pid the process's CPU time per text over each, so that a cost that grows with
+    the conversation's length shows."""
     if args.samples:
         with open(args.samples, "w") as f:
             f.write("\n".join(samples) + "\n")
     ordered = sorted(times_ms)
     nan = float("nan")
-    head = min(100, max(1, len(times_ms) // 10))
+    head = head_of(len(times_ms))
     report(
         "rtt",
         target=target,
@@ -176,6 +214,9 @@ def rtt_report(args, target, times_ms, samples, lost):
         max_ms=ordered[-1] if ordered else nan,
         first100_median_ms=median(times_ms[:head]) if times_ms else nan,
         last100_median_ms=median(times_ms[-head:]) if times_ms else nan,
+        cpu_first100_ms=cpu.per_text_ms(0, cpu.head),
+        cpu_last100_ms=cpu.per_text_ms(args.count - cpu.head, args.count),
+        cpu_per_text_ms=cpu.per_text_ms(0, args.count),
     )
     return 0 if lost == 0 else 1
 
@@ -336,8 +377,9 @@ def ipmsg_rtt(args):
     lost = 0
     stop = time.monotonic() + HARD_LIMIT_S
     command = IPMSG_SENDMSG | IPMSG_SENDCHECKOPT | IPMSG_UTF8OPT
-
+    cpu = CpuMarks(args.cpu_pid, args.count, head_of(args.count))
     for i in range(args.count):
+        cpu.mark(i)
         if time.monotonic() > stop:
             lost += args.count - i
             break
@@ -364,7 +406,8 @@ def ipmsg_rtt(args):
         else:
             lost += 1
         samples.append("%.3f" % times_ms[-1] if ok else "")
-    return rtt_report(args, "ipmsg", times_ms, samples, lost)
+    cpu.mark(args.count)
+    return rtt_report(args, "ipmsg", times_ms, samples, lost, cpu)
 
 
 def ipmsg_announce(args):
@@ -529,6 +572,7 @@ def main():
         default=0,
         help="program: send the texts in turn from this many addresses of --source-net (from --source-first on)",
     )
+    p.add_argument("--cpu-pid", type=int, default=0, help="a process whose CPU time per text to report")
     ipmsg_args(p)
     p.set_defaults(func=cmd_rtt)
 

@@ -152,7 +152,8 @@ measure() {
     R[$load:$t:xpct]=$(calc '%.3f' '$1 * 100 / $2' "$(calc '%.2f' '($2 - $1) / $3' "$x0" "$x1" "$HZ")" "$wall")
     R[$load:$t:rss]=$(status_mb "$pid" VmRSS)
     local f
-    for f in median_ms p99_ms lost answered first100_median_ms last100_median_ms listed; do
+    for f in median_ms p99_ms lost answered first100_median_ms last100_median_ms listed cpu_first100_ms \
+        cpu_last100_ms cpu_per_text_ms; do
         R[$load:$t:$f]=$(kv "$out" "$f")
     done
 }
@@ -276,14 +277,14 @@ measure flood echo sent announce --to "$BCAST" --users "$USERS" --seconds "$SECO
 
 disk_floor "disk before"
 # Two conversations, each with writers of its own, so the second starts from an empty log.
-measure rt program answered rtt --to "$IP_A" --count "$ROUNDS" --partners "$PARTNERS" --prefix ra "${ROT[@]}"
-measure rt iptux answered rtt --to "$IP_I" --count "$ROUNDS" --partners "$PARTNERS" --prefix ra \
+measure rt program answered rtt --cpu-pid "${PID[program]}" --to "$IP_A" --count "$ROUNDS" --partners "$PARTNERS" --prefix ra "${ROT[@]}"
+measure rt iptux answered rtt --cpu-pid "${PID[iptux]:-0}" --to "$IP_I" --count "$ROUNDS" --partners "$PARTNERS" --prefix ra \
     "${IM[@]}" --source-first "$FIRST_RT"
-measure rt echo answered rtt --to "$IP_A" --count "$ROUNDS" --echo-port "$ECHO_PORT"
-measure rtlong program answered rtt --to "$IP_A" --count "$ROUNDS_LONG" --partners "$PARTNERS" --prefix rb "${ROT[@]}"
-measure rtlong iptux answered rtt --to "$IP_I" --count "$ROUNDS_LONG" --partners "$PARTNERS" --prefix rb \
+measure rt echo answered rtt --cpu-pid "${PID[echo]:-0}" --to "$IP_A" --count "$ROUNDS" --echo-port "$ECHO_PORT"
+measure rtlong program answered rtt --cpu-pid "${PID[program]}" --to "$IP_A" --count "$ROUNDS_LONG" --partners "$PARTNERS" --prefix rb "${ROT[@]}"
+measure rtlong iptux answered rtt --cpu-pid "${PID[iptux]:-0}" --to "$IP_I" --count "$ROUNDS_LONG" --partners "$PARTNERS" --prefix rb \
     "${IM[@]}" --source-first "$FIRST_RT_LONG"
-measure rtlong echo answered rtt --to "$IP_A" --count "$ROUNDS_LONG" --echo-port "$ECHO_PORT"
+measure rtlong echo answered rtt --cpu-pid "${PID[echo]:-0}" --to "$IP_A" --count "$ROUNDS_LONG" --echo-port "$ECHO_PORT"
 LOGS_KB=$(du -sk "$(vlan_dir A)/data" | cut -f1)
 IPTUX_HOME_KB=$(du -sk "$(vlan_dir I)/home" | cut -f1)
 disk_floor "disk after"
@@ -315,12 +316,13 @@ fig() {
 }
 for load in idle flood rt rtlong; do
     for f in offered delivered drops cpu_s pct per10k xpct rss median_ms p99_ms lost answered first100_median_ms \
-        last100_median_ms listed; do
+        last100_median_ms listed cpu_first100_ms cpu_last100_ms cpu_per_text_ms; do
         fig "$load" "$f"
     done
 done
 for t in "${TARGETS[@]}"; do
     R[growth:$t]="${R[rtlong:$t:first100_median_ms]:--} / ${R[rtlong:$t:last100_median_ms]:--}"
+    R[cpugrowth:$t]="${R[rtlong:$t:cpu_first100_ms]:--} / ${R[rtlong:$t:cpu_last100_ms]:--}"
     R[peak:x:$t]=${R[peak:$t]:-}
 done
 HEAD=$(calc '%d' '$1 / 10 < 100 ? ($1 / 10 < 1 ? 1 : int($1 / 10)) : 100' "$ROUNDS_LONG")
@@ -342,14 +344,15 @@ HEAD=$(calc '%d' '$1 / 10 < 100 ? ($1 / 10 < 1 ? 1 : int($1 / 10)) : 100' "$ROUN
     row "  X server of iptux: % of one core" flood:xpct
     row "$ROUNDS texts one after another: median, ms" rt:median_ms
     row "  99th percentile, ms" rt:p99_ms
+    row "  CPU ms per text" rt:cpu_per_text_ms
     row "  answered" rt:answered
     row "  lost" rt:lost
     row "$ROUNDS_LONG texts, a new conversation: median, ms" rtlong:median_ms
     row "  99th percentile, ms" rtlong:p99_ms
     row "  median of texts 1-$HEAD / the last $HEAD, ms" growth
+    row "  CPU ms per text, texts 1-$HEAD / the last $HEAD" cpugrowth
     row "  answered" rtlong:answered
     row "  lost" rtlong:lost
-    row "  % of one core" rtlong:pct
     row "peak memory (VmHWM), MB" peak:x
     printf '%-50s %s before, %s after\n' "disk: 2 files written+flushed+renamed, ms" \
         "${R[disk before:whole]:--}" "${R[disk after:whole]:--}"
@@ -383,6 +386,8 @@ HEAD=$(calc '%d' '$1 / 10 < 100 ? ($1 / 10 < 1 ? 1 : int($1 / 10)) : 100' "$ROUN
     line "the last $HEAD texts against the first $HEAD" "${R[growth:program]} ms" "last <= 1.2 x first" \
         "$(verdict '$2 <= 1.2 * $1' "${R[rtlong:program:first100_median_ms]:-}" \
             "${R[rtlong:program:last100_median_ms]:-}")"
+    line "  the same in CPU time per text" "${R[cpugrowth:program]} ms" "last <= 1.2 x first" \
+        "$(verdict '$2 <= 1.2 * $1' "${R[rtlong:program:cpu_first100_ms]:-}" "${R[rtlong:program:cpu_last100_ms]:-}")"
     line "texts lost" "${R[rt:program:lost]:--} / ${R[rtlong:program:lost]:--}" 0 \
         "$(verdict '$1 + $2 == 0' "${R[rt:program:lost]:-}" "${R[rtlong:program:lost]:-}")"
     line "$USERS users: CPU s per 10,000 datagrams" "${R[flood:program:per10k]:--} s" "<= 1 s" \
