@@ -132,7 +132,7 @@ measure() {
     x0=$([ "$t" = iptux ] && cpu_ticks "$XVFB_PID")
     read -r rx0 dr0 < <(udp_counts "${HOST[$t]}")
     t0=$(vlan_now)
-    out=$(vlan_run B timeout 230 "$VLAN_PYTHON" "$LOADGEN" "$@")
+    out=$(vlan_run B timeout 430 "$VLAN_PYTHON" "$LOADGEN" "$@")
     sleep 1 # what is still queued counts too
     t1=$(vlan_now)
     c1=$(cpu_ticks "$pid")
