@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -55,6 +56,7 @@ private slots:
     void saveReplacesOldContent();
     void failedSaveLeavesOldFileIntact_data();
     void failedSaveLeavesOldFileIntact();
+    void filesReadOneAfterAnother();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("file.txt"));
@@ -345,6 +347,29 @@ void TestTextFile::failedSaveLeavesOldFileIntact()
     QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("folder"))).isDir());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("folder"), QStringLiteral("old.txt")}));
+}
+
+// Reading reuses its buffer between files: nothing of a longer file read before may show in a shorter
+// one, also after a file too large to keep the buffer for; each result has its own file's time.
+void TestTextFile::filesReadOneAfterAnother()
+{
+    const QByteArray huge = QByteArray(5 * 1024 * 1024, 'x') + "\xC3\xA4";
+    const QList<QByteArray> contents = {QByteArray(100000, 'a') + "\xC3\xA4", "kurz", huge, "\xE4", QByteArray()};
+    const QList<QString> texts = {QString(100000, u'a') + u"ä"_s, "kurz", QString(5 * 1024 * 1024, u'x') + u"ä"_s,
+                                  u"ä"_s, QString()};
+    for (int i = 0; i < contents.size(); ++i) {
+        const QString path = write(contents.at(i), QStringLiteral("f%1.txt").arg(i));
+        const QDateTime zeit = QDateTime(QDate(2026, 1, 1 + i), QTime(10, 0, 0));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(zeit, QFileDevice::FileModificationTime));
+        f.close();
+        const TextFileResult result = LoadTextFile(path);
+        QVERIFY(result.ok);
+        QCOMPARE(result.text, texts.at(i));
+        QCOMPARE(result.modified, QFileInfo(path).lastModified());
+        QCOMPARE(result.modified, zeit);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)
