@@ -1,6 +1,6 @@
 // Figures for the message log store: LoadLogs over a large log folder next to merely reading its bytes,
 // at two folder sizes to show how it grows, and the time of filing one received message into a 1 MB log
-// (which saves it). "--profile N" only loads the large folder N times, for a profiler.
+// (which saves it). "--profile N [partners]" only loads a folder N times, for a profiler.
 #include "data/logformat.h"
 #include "data/logliste.h"
 #include "doubles/clock.h"
@@ -144,9 +144,10 @@ bool Vergleiche(int partner)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && QByteArray(argv[1]) == "--profile") {
+    if (argc >= 3 && QByteArray(argv[1]) == "--profile") {
+        const int partner = argc > 3 ? QByteArray(argv[3]).toInt() : 1000;
         QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/bench_logliste-XXXXXX"));
-        if (!dir.isValid() || BaueOrdner(dir.path() + u'/', 1000) < 0)
+        if (!dir.isValid() || BaueOrdner(dir.path() + u'/', partner) < 0)
             return 1;
         const int n = QByteArray(argv[2]).toInt();
         std::printf("LoadLogs x %d: median %.1f ms\n", n,
