@@ -180,6 +180,8 @@ bool Utf8Decoder::feed(const char* data, qsizetype size)
             d += 32;
             p += 32;
         }
+        if (p == end)
+            break;
 #endif
         if (s.pending == 0 && end - p >= 16) {
             const int n = asciiPrefix16(p, d);

@@ -96,6 +96,11 @@ void TestTextFile::detectAndDecode_data()
     QTest::newRow("An empty file is ANSI and reads as the empty string") << QByteArray() << ftAnsi << QString();
     QTest::newRow("Pure ASCII is ANSI") << QByteArray("Hallo Welt\r\n") << ftAnsi << "Hallo Welt\r\n";
     QTest::newRow("Pure ASCII longer than one block is ANSI") << ascii64k + "bc" << ftAnsi << a64k + "bc";
+    QTest::newRow("ASCII ending where a step of 32 bytes ends")
+        << QByteArray(27, '<') + QByteArray("\0\x11!\0\0", 5) << ftAnsi
+        << QString(27, u'<') + QString::fromLatin1("\0\x11!\0\0", 5);
+    QTest::newRow("UTF-8 whose ASCII tail ends where a step of 32 bytes ends")
+        << QString(u"ä"_s).toUtf8() + QByteArray(64, 'a') << ftUtf8 << u"ä"_s + QString(64, u'a');
     QTest::newRow("ANSI umlauts and euro sign decode as Windows-1252") << QByteArray("Gr\xFC\xDF"
                                                                                      "e \x80 \x84x\x93")
                                                                        << ftAnsi << u"Grüße € „x“"_s;
