@@ -316,6 +316,9 @@ void TestTextFile::ansiTableBothWays()
     QCOMPARE(decoded.at(0x80), QChar(0x20AC));
     QCOMPARE(decoded.at(0x9F), QChar(0x0178));
     QCOMPARE(decoded.at(0xFF), QChar(0x00FF));
+    // The same bytes at every offset, so each meets ASCII runs and table lookups in every position.
+    for (int shift = 1; shift < 17; ++shift)
+        QCOMPARE(DecodeAnsi(QByteArray(shift, 'x') + all + all), QString(shift, u'x') + decoded + decoded);
 }
 
 void TestTextFile::saveReplacesOldContent()
