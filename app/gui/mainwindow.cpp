@@ -233,8 +233,10 @@ void TTB_Form1::StartLoadLogs()
 
 void TTB_Form1::LogsLoaded()
 {
-    if (m_logsGeladenS || !m_ladeListe || !m_ladeThread || !m_ladeThread->isFinished())
+    if (m_logsGeladenS || !m_ladeListe || !m_ladeThread)
         return;
+    // Called when the reading is done; the thread may still be winding up after its finished signal.
+    m_ladeThread->wait();
     LogListe = std::move(m_ladeListe);
     m_logsGeladenS = true;
     // Receiver and sender work on the store they were made with.
