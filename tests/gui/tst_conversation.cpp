@@ -4,6 +4,8 @@
 #include "windowfixture.h"
 
 #include "common/types.h"
+#include "data/journal.h"
+#include "data/logformat.h"
 #include "data/logliste.h"
 #include "data/pcliste.h"
 #include "data/userliste.h"
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -1215,8 +1218,10 @@ void TestConversation::failedSaveKeepsListsInStepWithTheStore()
     QVERIFY(startActive(f));
     store(f, true, partner("cx", "Carla", "C01-PC", 30));
     const TUserListeRec own = f.probe().userListe().FindUser(OwnPC);
-    // A folder where the own log belongs: no save can replace it, not even as root.
+    // Folders where the own log and its journal belong: no save can replace them, not even as root.
     QVERIFY(QDir().mkpath(f.probe().logListe().LogFilePath(own)));
+    QVERIFY(QDir().mkpath(QFileInfo(f.probe().logListe().LogFilePath(own)).path() + u'/' +
+                          JournalFileName(PartnerKey(own))));
     f.window->SetAktUserName(own);
     ui.text->setPlainText(QStringLiteral("An mich selbst"));
     ui.senden->click();
