@@ -195,7 +195,7 @@ void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
 {
     // A message to or from the shown partner goes on top of the view; redrawing a long conversation
     // would cost more with every message.
-    const QString oben = NewBlocksForView(FAktUserName, rec);
+    const QString oben = m_logViewStale ? QString() : NewBlocksForView(FAktUserName, rec);
     FAktUserName = rec;
     if (rec.PC.isEmpty())
         Memo1Text->clear();
@@ -204,7 +204,11 @@ void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
     MenuDateiClick();
     Le1Name->setText(rec.Name);
     Le1Name->selectAll();
-    if (oben.isNull()) {
+    if (m_trayShown) {
+        // Nobody sees the view in the tray, and every message arriving there makes its sender the
+        // conversation: it is drawn when the window comes back.
+        m_logViewStale = true;
+    } else if (oben.isNull()) {
         Re1Log->setPlainText(LogViewText(rec.Text));
     } else {
         QTextCursor cursor(Re1Log->document());
@@ -213,6 +217,15 @@ void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
     }
     Re1Log->moveCursor(QTextCursor::Start);
     UpdateSendControls();
+}
+
+void TTB_Form1::EnsureLogView()
+{
+    if (!m_logViewStale)
+        return;
+    m_logViewStale = false;
+    Re1Log->setPlainText(LogViewText(FAktUserName.Text));
+    Re1Log->moveCursor(QTextCursor::Start);
 }
 
 void TTB_Form1::MenuAktClick()
@@ -532,6 +545,7 @@ void TTB_Form1::PuEditLogLeerenClick()
     } while (FAktUserName.Text != gefragt.Text);
     FAktUserName.Text.clear();
     Re1Log->clear();
+    m_logViewStale = false;
     const int slot = UserListe->FindIndex(FAktUserName.PC);
     if (slot >= 0) {
         TUserListeRec online = UserListe->Get(slot);
@@ -544,6 +558,7 @@ void TTB_Form1::PuEditLogLeerenClick()
 void TTB_Form1::PuEditPopup(QWidget* control, const QPoint& pos)
 {
     m_editPopupFor = control;
+    EnsureLogView();
     control->setFocus();
     const int tag = control->property("Tag").toInt();
     QString selected;

@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QUdpSocket>
 #include <QWindow>
@@ -236,6 +237,8 @@ private slots:
     void failedSaveKeepsListsInStepWithTheStore();
     void clearLogAsksAgainAfterAMessageArrived_data();
     void clearLogAsksAgainAfterAMessageArrived();
+    void newMessageGoesOnTopOfTheShownLog_data();
+    void newMessageGoesOnTopOfTheShownLog();
     void focusCues_data();
     void focusCues();
 };
@@ -1271,6 +1274,52 @@ void TestConversation::clearLogAsksAgainAfterAMessageArrived()
     QCOMPARE(f.dialogs.fragen.size(), 2);
     QCOMPARE(f.probe().logListe().Find(bernd, false).Text.contains("Noch eine Frage"), !secondAnswer);
     QCOMPARE(ui.log->toPlainText().contains("Noch eine Frage"), !secondAnswer);
+}
+
+void TestConversation::newMessageGoesOnTopOfTheShownLog_data()
+{
+    QTest::addColumn<bool>("sent"); // sent to the own PC instead of received from Bernd
+    QTest::newRow("Received from the shown partner") << false;
+    QTest::newRow("Sent to the own PC while it is shown") << true;
+}
+
+// The older messages stay as they are drawn (a mark on their last line survives), and the view shows
+// exactly what drawing the whole conversation shows.
+void TestConversation::newMessageGoesOnTopOfTheShownLog()
+{
+    QFETCH(bool, sent);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    TUserListeRec shown =
+        sent ? f.probe().userListe().FindUser(OwnPC) : partner(Bernd.userName, Bernd.name, Bernd.pc, 30);
+    shown.Text =
+        QStringLiteral("Nachricht von %1 (09.12.2026 10:30:00):\rZeile 1\nZeile 2\r\nZeile 3  \r").arg(shown.Name);
+    store(f, false, shown);
+    f.window->SetAktUserName(f.probe().logListe().Find(shown, false));
+    ui.log->document()->lastBlock().setUserState(42);
+
+    if (sent) {
+        ui.text->setPlainText(QStringLiteral("Notiz an mich"));
+        ui.senden->click();
+    } else {
+        QUdpSocket peer;
+        QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+        peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|Noch eine Frage|0041A3F2"), QHostAddress::LocalHost,
+                           f.ports.Text);
+    }
+    QTRY_VERIFY(f.probe().aktUserName().Text.contains(sent ? "Notiz an mich" : "Noch eine Frage"));
+    QCOMPARE(ui.log->document()->lastBlock().userState(), 42);
+    QString whole = f.probe().logListe().Find(shown, false).Text;
+    QCOMPARE(f.probe().aktUserName().Text, whole);
+    while (whole.back().isSpace())
+        whole.chop(1);
+    whole.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    whole.replace(u'\r', u'\n');
+    QCOMPARE(ui.log->toPlainText(), whole + u'\n');
+    QCOMPARE(ui.log->textCursor().position(), 0);
 }
 
 void TestConversation::focusCues_data()
