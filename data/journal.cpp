@@ -457,6 +457,8 @@ bool TLogSchreiber::Fold(const QString& key)
         FOffen.remove(key);
         return true;
     }
+    // Until it succeeds, the fold is tried again whenever the writer is idle.
+    FOffen.insert(key, QFileInfo(journal).size());
     const QList<TJournalRecord> records = ReadJournal(journal);
     if (records.isEmpty()) {
         const bool weg = Entfernen(journal);
@@ -483,8 +485,9 @@ bool TLogSchreiber::Fold(const QString& key)
         // A damaged header is left to the loader, which sets the file aside.
         if (!gelesen.text.isEmpty() && GetFelder(erste.toString()).size() != 3)
             return false;
+        // Compared as a load compares, so the log says what the load before the fold showed.
         body = ConversationFromLog(rest, FClock.now().date());
-        return ReplaceLog(key, kopf, NeueBloecke(rest, records) + body);
+        return ReplaceLog(key, kopf, NeueBloecke(body, records) + body);
     }
     return ReplaceLog(key, kopf, NeueBloecke(QStringView(), records));
 }
