@@ -239,6 +239,7 @@ private slots:
     void clearLogAsksAgainAfterAMessageArrived();
     void newMessageGoesOnTopOfTheShownLog_data();
     void newMessageGoesOnTopOfTheShownLog();
+    void messagesInTheTrayAreShownWhenTheWindowComesBack();
     void focusCues_data();
     void focusCues();
 };
@@ -1319,6 +1320,30 @@ void TestConversation::newMessageGoesOnTopOfTheShownLog()
     whole.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     whole.replace(u'\r', u'\n');
     QCOMPARE(ui.log->toPlainText(), whole + u'\n');
+    QCOMPARE(ui.log->textCursor().position(), 0);
+}
+
+// In the tray each message makes its sender the conversation; the window shows the last one when it
+// comes back, and reading the log aloud from the tray reads that one too.
+void TestConversation::messagesInTheTrayAreShownWhenTheWindowComesBack()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    f.store.writeDword("FensterWiederherstellen", 0); // a message leaves the window in the tray
+    QVERIFY(startActive(f));
+    f.window->FensterMinimierenWiederherstellen(true);
+    QVERIFY(f.window->inTray());
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+    peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|Von Bernd|00000001"), QHostAddress::LocalHost,
+                       f.ports.Text);
+    QTRY_COMPARE(f.probe().aktUserName().PC, QStringLiteral("B07-PC"));
+    peer.writeDatagram(QByteArray("TB1|cx|Carla|C01-PC|Von Carla|00000002"), QHostAddress::LocalHost, f.ports.Text);
+    QTRY_COMPARE(f.probe().aktUserName().PC, QStringLiteral("C01-PC"));
+    QVERIFY(f.window->inTray());
+    f.window->FensterMinimierenWiederherstellen(false);
+    QCOMPARE(ui.log->toPlainText(), QStringLiteral("Nachricht von Carla (09.12.2026 14:05:09):\nVon Carla\n"));
     QCOMPARE(ui.log->textCursor().position(), 0);
 }
 
