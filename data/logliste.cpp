@@ -1,6 +1,7 @@
 #include "data/logliste.h"
 
 #include "common/fields.h"
+#include "data/journal.h"
 #include "data/logformat.h"
 #include "data/textfile.h"
 
@@ -45,8 +46,11 @@ TLogListe::TLogListe(const QString& logFolderPath, const IClock& clock)
     if (!FOrdner.isEmpty() && !FOrdner.endsWith(u'/') && !FOrdner.endsWith(u'\\'))
         FOrdner += u'/';
     EingangFilename = FOrdner + EingangDatei;
+    FSchreiber = std::make_unique<TLogSchreiber>(FOrdner, FClock);
     Clear();
 }
+
+TLogListe::~TLogListe() = default;
 
 void TLogListe::Clear()
 {
@@ -83,7 +87,7 @@ void TLogListe::Add(int Nr, const TUserListeRec& AUser)
         liste->append(AUser);
 }
 
-bool TLogListe::Add(bool EingangS, const TUserListeRec& AUser)
+void TLogListe::Einordnen(bool EingangS, const TUserListeRec& AUser)
 {
     const int ziel = EingangS ? Eingang : Verlauf;
     const int andere = EingangS ? Verlauf : Eingang;
@@ -105,7 +109,87 @@ bool TLogListe::Add(bool EingangS, const TUserListeRec& AUser)
     else
         liste.append(AUser);
     Sort(ziel);
+}
+
+bool TLogListe::Add(bool EingangS, const TUserListeRec& AUser)
+{
+    Einordnen(EingangS, AUser);
     return SaveLogUser(AUser);
+}
+
+void TLogListe::AddMessage(bool EingangS, const TUserListeRec& AUser, const QString& block, QObject* context,
+                           Gespeichert done)
+{
+    TJournalRecord record;
+    record.Seq = ++FSeq;
+    record.UserName = AUser.UserName;
+    record.Name = AUser.Name;
+    record.PC = AUser.PC;
+    record.Zeit = AUser.Zeit;
+    record.Block = block;
+
+    // The inbox file is written with the message, so an acknowledged message is unread after a crash too;
+    // the key list changes now, so a later message's inbox text includes it.
+    const QString key = PartnerKey(AUser);
+    const int k = EingangIndex(key);
+    TOffen offen;
+    offen.EingangS = EingangS;
+    offen.KeyNeuS = EingangS && k < 0;
+    if (offen.KeyNeuS)
+        EingangSl.append(key);
+    else if (!EingangS && k >= 0)
+        EingangSl.removeAt(k);
+    offen.User = AUser;
+    offen.Block = block;
+    offen.Context = context;
+    offen.Done = std::move(done);
+    FOffen.insert(record.Seq, std::move(offen));
+
+    const QString eingang = EingangText();
+    FSchreiber->Post([this, record, eingang] {
+        const bool ok = FSchreiber->Append(record, eingang);
+        const quint64 seq = record.Seq;
+        QMetaObject::invokeMethod(
+            &FKontext, [this, seq, ok] { Erledigt(seq, ok); }, Qt::QueuedConnection);
+    });
+}
+
+void TLogListe::Erledigt(quint64 seq, bool okS)
+{
+    const auto it = FOffen.find(seq);
+    if (it == FOffen.end())
+        return;
+    TOffen offen = std::move(it.value());
+    FOffen.erase(it);
+    FErledigt = std::max(FErledigt, seq);
+
+    TUserListeRec eintrag = Find(offen.User, false);
+    if (okS) {
+        const QString bisher = eintrag.Text;
+        eintrag = offen.User;
+        eintrag.Text = offen.Block + bisher;
+        Einordnen(offen.EingangS, eintrag);
+    } else {
+        // The key list goes back to what the lists hold.
+        const QString key = PartnerKey(offen.User);
+        const int k = EingangIndex(key);
+        const bool imEingangS = FindIndex(Eingang, offen.User) >= 0;
+        if (k >= 0 && !imEingangS && offen.KeyNeuS)
+            EingangSl.removeAt(k);
+        else if (k < 0 && imEingangS)
+            EingangSl.append(key);
+        if (eintrag.PC.isEmpty()) {
+            eintrag = offen.User;
+            eintrag.Text.clear();
+        }
+    }
+    if (offen.Done && !offen.Context.isNull())
+        offen.Done(okS, eintrag);
+}
+
+bool TLogListe::Sync(bool foldS)
+{
+    return FSchreiber->Call([this, foldS] { return !foldS || FSchreiber->FoldAll(); });
 }
 
 TUserListeRec TLogListe::Find(const TUserListeRec& AUser, bool UpdateS) const
@@ -144,10 +228,21 @@ bool TLogListe::DeleteLogText(const TUserListeRec& AUser)
         if (i >= 0) {
             TUserListeRec& eintrag = (*ListeNr(nr))[i];
             eintrag.Text.clear();
-            return SaveLogUser(eintrag);
+            const QString eingang = EingangText();
+            const quint64 bis = FErledigt;
+            return FSchreiber->Call([this, eintrag, eingang, bis] {
+                const bool eingangOk = FSchreiber->WriteEingang(eingang);
+                return FSchreiber->Clear(eintrag, bis) && eingangOk;
+            });
         }
     }
     return false;
+}
+
+bool TLogListe::DeleteLogFile(const TUserListeRec& AUser)
+{
+    const quint64 bis = FErledigt;
+    return FSchreiber->Call([this, AUser, bis] { return FSchreiber->Remove(AUser, bis); });
 }
 
 int TLogListe::Update(const QVector<TUserListeRec>& AUserListe)
@@ -198,13 +293,18 @@ QString TLogListe::LogFilePath(const TUserListeRec& AUser) const
 void TLogListe::LoadLogs()
 {
     Clear();
-    FEingangGeschrieben.reset(); // the file on disk counts again
+    // Every earlier write is done, and the inbox file on disk counts again.
+    FSchreiber->Call([this] {
+        FSchreiber->ForgetEingang();
+        return true;
+    });
     const QFileInfoList dateien = QDir(FOrdner).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::Hidden,
                                                               QDir::Name | QDir::IgnoreCase);
     // Inbox keys are matched ignoring case, as file names so that escaped names match too.
     QSet<QString> basen;
     for (const QFileInfo& datei : dateien)
         basen.insert(datei.fileName().chopped(4).toCaseFolded());
+    TJournale journale = LeseJournale(basen);
     LadeEingang(basen);
 
     QSet<QString> eingangBasen;
@@ -212,13 +312,64 @@ void TLogListe::LoadLogs()
         eingangBasen.insert(LogFileBase(key).toCaseFolded());
     for (const QFileInfo& datei : dateien) {
         TUserListeRec user;
-        if (!LadeLog(datei, user))
+        const bool geladenS = LadeLog(datei, user);
+        if (!MitJournal(journale, datei.fileName().chopped(4), user, geladenS))
             continue;
         const bool eingang = eingangBasen.contains(datei.fileName().chopped(4).toCaseFolded());
         (eingang ? FEingang : FVerlauf).append(user);
     }
+    for (const QString& base : journale.keys()) {
+        TUserListeRec user;
+        if (MitJournal(journale, base, user, false))
+            (eingangBasen.contains(base.toCaseFolded()) ? FEingang : FVerlauf).append(user);
+    }
     Sort(Eingang);
     Sort(Verlauf);
+}
+
+// The journals of the folder by the base of their names, which are added to basen.
+TLogListe::TJournale TLogListe::LeseJournale(QSet<QString>& basen)
+{
+    TJournale journale;
+    const QFileInfoList dateien = QDir(FOrdner).entryInfoList(
+        {QStringLiteral("*") + JournalSuffix.toString()}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& datei : dateien) {
+        const QString base = datei.fileName().chopped(JournalSuffix.size());
+        QList<TJournalRecord> records = ReadJournal(datei.filePath());
+        if (records.isEmpty())
+            continue;
+        for (const TJournalRecord& r : std::as_const(records))
+            FSeq = std::max(FSeq, r.Seq);
+        const QString key = PartnerKey(records.constLast().UserName, records.constLast().PC);
+        if (JournalFileName(key) == datei.fileName())
+            FSchreiber->Post([this, key] { FSchreiber->Fold(key); });
+        basen.insert(base.toCaseFolded());
+        journale.insert(base, std::move(records));
+    }
+    FErledigt = FSeq;
+    return journale;
+}
+
+// Puts the messages of the partner's journal, if it has one, in front of what its log gave; false
+// when there is nothing to list.
+bool TLogListe::MitJournal(TJournale& journale, const QString& base, TUserListeRec& user, bool geladenS)
+{
+    const auto it = journale.find(base);
+    if (it == journale.end())
+        return geladenS;
+    const QList<TJournalRecord> records = it.value();
+    journale.erase(it);
+    const TJournalRecord& neuester = records.constLast();
+    if (user.UserName.isEmpty() || user.PC.isEmpty()) {
+        user.UserName = neuester.UserName;
+        user.PC = neuester.PC;
+        user.Text.clear();
+    }
+    user.Name = neuester.Name.isEmpty() ? user.UserName : neuester.Name;
+    if (!user.Zeit.isValid() || neuester.Zeit > user.Zeit)
+        user.Zeit = neuester.Zeit;
+    user.Text = FoldedConversation(user.Text, records, FClock.now().date());
+    return !user.Text.isEmpty();
 }
 
 void TLogListe::LadeEingang(const QSet<QString>& vorhandeneBasen)
@@ -267,30 +418,24 @@ bool TLogListe::LadeLog(const QFileInfo& datei, TUserListeRec& user) const
     return !user.Text.isEmpty();
 }
 
-bool TLogListe::SchreibeEingang() const
+QString TLogListe::EingangText() const
 {
     QString text;
     for (const QString& key : EingangSl)
         text += key + QStringLiteral("\r\n");
-    // Most messages come from a partner already in the inbox; an unchanged file is not written again,
-    // which saves a flush to disk before the acknowledgement.
-    if (FEingangGeschrieben && *FEingangGeschrieben == text && QFileInfo::exists(EingangFilename))
-        return true;
-    MachBeschreibbar(EingangFilename);
-    const bool ok = SaveTextFile(EingangFilename, text, ftUtf8Bom);
-    if (ok)
-        FEingangGeschrieben = text;
-    else
-        FEingangGeschrieben.reset();
-    return ok;
+    return text;
 }
 
 bool TLogListe::SaveLogUser(const TUserListeRec& AUser)
 {
-    // The log is written even when the inbox file fails, so the message itself is not lost.
-    const bool eingangOk = SchreibeEingang();
-    const QString pfad = LogFilePath(AUser);
-    MachBeschreibbar(pfad);
-    const bool logOk = SaveTextFile(pfad, LogFileText(AUser), ftUtf8Bom);
-    return eingangOk && logOk;
+    // Through the writer, after every message handed to it: a message not yet back is kept in front.
+    // The log is written even when the inbox file fails, so the message itself is not lost; an unchanged
+    // inbox file is not written again.
+    const QString eingang = EingangText();
+    const quint64 bis = FErledigt;
+    return FSchreiber->Call([this, AUser, eingang, bis] {
+        const bool eingangOk = FSchreiber->WriteEingang(eingang);
+        const bool logOk = FSchreiber->Rewrite(AUser, bis);
+        return eingangOk && logOk;
+    });
 }

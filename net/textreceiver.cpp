@@ -35,17 +35,20 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
     partner.UserName = msg->UserName;
     partner.Name = msg->Name;
     partner.Zeit = FClock.now();
-    const QString bisher = FLogs.Find(partner, false).Text;
-    partner.Text = BlockNachrichtVon(msg->Name, partner.Zeit, msgText, bisher);
-
-    if (FLogs.Add(true, partner)) {
-        const QByteArray ack = Protocol::buildAck(FComputerName, msg->MsgID);
-        const QHostAddress ziel = IPv4Adresse(peer);
-        // A lost acknowledgement only makes the sender report a failure; nothing to do here.
-        if (!ack.isEmpty() && !ziel.isNull())
-            FEndpoints.sendAck(ziel, ack);
-    }
-    emit messageReceived(partner, msg->Name, msgText);
+    const QString block = BlockNachrichtVon(msg->Name, partner.Zeit, msgText, QString());
+    const QByteArray ack = Protocol::buildAck(FComputerName, msg->MsgID);
+    const QHostAddress ziel = IPv4Adresse(peer);
+    const QString name = msg->Name;
+    // The writer flushes the message to disk; the acknowledgement waits for that, the window does not.
+    FLogs.AddMessage(true, partner, block, this,
+                     [this, ack, ziel, name, msgText](bool gespeichertS, const TUserListeRec& eintrag) {
+                         if (!gespeichertS)
+                             return;
+                         // A lost acknowledgement only makes the sender report a failure; nothing to do here.
+                         if (!ack.isEmpty() && !ziel.isNull())
+                             FEndpoints.sendAck(ziel, ack);
+                         emit messageReceived(eintrag, name, msgText);
+                     });
 }
 
 bool TTextReceiver::Annehmen(const QHostAddress& peer)

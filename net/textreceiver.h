@@ -33,13 +33,15 @@ public:
     void setStandBy(std::function<bool()> standByS) { FStandByS = std::move(standByS); }
 
     // An invalid datagram, or one beyond its sender's limit, is dropped without reply. A valid one goes into
-    // the inbox and the partner's log; only when both were saved is it acknowledged, so the sender never
-    // hears "delivered" for a message that a crash could still lose.
+    // the partner's journal and the inbox, flushed off this thread; only when both were saved is it
+    // acknowledged (later, from the event loop), so the sender never hears "delivered" for a message that a
+    // crash could still lose. Messages are stored and acknowledged in the order they came.
     void UdpS1TextUDPRead(const QByteArray& payload, const QHostAddress& peer);
 
 signals:
-    // After storing, saved or not: partner holds the whole conversation, name is as received, msgText has
-    // its line breaks as CR LF.
+    // After a message was stored and acknowledged: partner holds the whole conversation, name is as
+    // received, msgText has its line breaks as CR LF. A message that could not be stored is not reported:
+    // the window shows what the store holds.
     void messageReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
 
 private:

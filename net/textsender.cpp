@@ -112,7 +112,8 @@ void TTextSender::onAck(const QByteArray& payload)
 
 void TTextSender::abort()
 {
-    if (FPhase != Phase::Idle)
+    // A message being stored was delivered; its outcome follows from the store.
+    if (FPhase != Phase::Idle && FPhase != Phase::Storing)
         finish(false);
 }
 
@@ -122,30 +123,30 @@ void TTextSender::finish(bool ok)
     if (FPhase == Phase::Resolving && FLookupId >= 0)
         QHostInfo::abortHostLookup(FLookupId);
     FLookupId = -1;
-    FPhase = Phase::Idle;
     FErwarteterAckPC.clear();
     FErwarteteAckID.clear();
     FDatagram.clear();
-
-    TUserListeRec rec = FRecipient;
-    const QString text = FText;
-    if (ok) {
-        // To the own computer the stored log is the whole delivery; remotely the partner already has it.
-        const bool gespeichertS = logSent(rec);
-        if (!gespeichertS && rec.PC == FComputerName) {
-            ok = false;
-            rec = FRecipient;
-        }
+    if (!ok) {
+        FPhase = Phase::Idle;
+        emit sendFinished(false, FRecipient, FText);
+        return;
     }
-    emit sendFinished(ok, rec, text);
+    FPhase = Phase::Storing;
+    logSent();
 }
 
-bool TTextSender::logSent(TUserListeRec& rec)
+void TTextSender::logSent()
 {
-    const bool eigenerS = rec.PC == FComputerName;
+    const bool eigenerS = FRecipient.PC == FComputerName;
+    TUserListeRec rec = FRecipient;
     rec.Zeit = FClock.now();
-    rec.Text = BlockNachrichtAn(rec.Name, rec.Zeit, FText, FLogs.Find(rec, false).Text);
+    QString block = BlockNachrichtAn(rec.Name, rec.Zeit, FText, QString());
     if (eigenerS)
-        rec.Text = BlockNachrichtVon(rec.Name, rec.Zeit, FText, rec.Text);
-    return FLogs.Add(eigenerS, rec);
+        block = BlockNachrichtVon(rec.Name, rec.Zeit, FText, block);
+    FLogs.AddMessage(eigenerS, rec, block, this, [this, eigenerS](bool gespeichertS, const TUserListeRec& eintrag) {
+        FPhase = Phase::Idle;
+        // To the own computer the stored log is the whole delivery; remotely the partner already has it.
+        const bool ok = gespeichertS || !eigenerS;
+        emit sendFinished(ok, ok ? eintrag : FRecipient, FText);
+    });
 }

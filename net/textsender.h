@@ -42,24 +42,26 @@ public:
 
     // One acknowledgement datagram; only the one expected by the current wait counts.
     void onAck(const QByteArray& payload);
-    // Ends a send in progress as a failure at once (suspend, end of session, quit).
+    // Ends a send in progress as a failure at once (suspend, end of session, quit); one already
+    // acknowledged and being stored ends when the store answers.
     void abort();
 
 signals:
     // ok: acknowledged, or delivered to the own computer and stored. On success recipient is the stored
-    // partner record (conversation and time updated) and the message is logged; on failure nothing is.
+    // partner record (conversation and time updated, without the message when it could not be stored);
+    // on failure nothing is logged. Sent after the store's flush, which runs off this thread.
     // text is the message as it travelled, with its "|" as typed.
     void sendFinished(bool ok, const TUserListeRec& recipient, const QString& text);
 
 private:
-    enum class Phase { Idle, Starting, Resolving, Waiting };
+    enum class Phase { Idle, Starting, Resolving, Waiting, Storing };
 
     bool blockedS() const;
     void start();
     void onLookup(const QHostInfo& info);
     void transmit(const QHostAddress& target);
     void finish(bool ok);
-    bool logSent(TUserListeRec& rec);
+    void logSent();
 
     UdpEndpoints& FEndpoints;
     TLogListe& FLogs;

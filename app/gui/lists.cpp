@@ -31,6 +31,16 @@
 
 namespace {
 
+// The view holds at most 512 Ki characters; the newest messages come first, so the oldest go.
+constexpr int MaxLogViewLength = 524288;
+
+QString ViewLineBreaks(QString t)
+{
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(u'\r', u'\n');
+    return t;
+}
+
 // The log view shows line breaks; the store keeps the design's carriage returns.
 QString LogViewText(const QString& text)
 {
@@ -39,10 +49,7 @@ QString LogViewText(const QString& text)
         t.chop(1);
     if (t.isEmpty())
         return t;
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    t.replace(u'\r', u'\n');
-    // The view holds at most 512 Ki characters; the newest messages come first, so the oldest go.
-    constexpr int MaxLogViewLength = 524288;
+    t = ViewLineBreaks(std::move(t));
     if (t.size() >= MaxLogViewLength) {
         // Cut after a whole line, never inside a message line or a character pair.
         const qsizetype zeile = t.lastIndexOf(u'\n', MaxLogViewLength - 2);
@@ -51,6 +58,21 @@ QString LogViewText(const QString& text)
             t.chop(1);
     }
     return t + u'\n';
+}
+
+// What the view of `shown` needs on top to show `next`: the new blocks of the same partner's
+// conversation, as LogViewText would show them. Null when the view is to be drawn anew.
+QString NewBlocksForView(const TUserListeRec& shown, const TUserListeRec& next)
+{
+    const qsizetype alt = shown.Text.size();
+    qsizetype inhalt = alt; // LogViewText drops trailing white space
+    while (inhalt > 0 && shown.Text.at(inhalt - 1).isSpace())
+        --inhalt;
+    if (inhalt == 0 || shown.PC != next.PC || shown.UserName != next.UserName || next.Text.size() <= alt ||
+        next.Text.size() >= MaxLogViewLength || shown.Text.front() == u'\n' ||
+        !QStringView(next.Text).endsWith(QStringView(shown.Text)))
+        return QString();
+    return ViewLineBreaks(next.Text.left(next.Text.size() - alt));
 }
 
 } // namespace
@@ -171,6 +193,9 @@ void TTB_Form1::ResetEingangVerlauf(int Nr)
 
 void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
 {
+    // A message to or from the shown partner goes on top of the view; redrawing a long conversation
+    // would cost more with every message.
+    const QString oben = m_logViewStale ? QString() : NewBlocksForView(FAktUserName, rec);
     FAktUserName = rec;
     if (rec.PC.isEmpty())
         Memo1Text->clear();
@@ -179,9 +204,28 @@ void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
     MenuDateiClick();
     Le1Name->setText(rec.Name);
     Le1Name->selectAll();
-    Re1Log->setPlainText(LogViewText(rec.Text));
+    if (m_trayShown) {
+        // Nobody sees the view in the tray, and every message arriving there makes its sender the
+        // conversation: it is drawn when the window comes back.
+        m_logViewStale = true;
+    } else if (oben.isNull()) {
+        Re1Log->setPlainText(LogViewText(rec.Text));
+    } else {
+        QTextCursor cursor(Re1Log->document());
+        cursor.movePosition(QTextCursor::Start);
+        cursor.insertText(oben);
+    }
     Re1Log->moveCursor(QTextCursor::Start);
     UpdateSendControls();
+}
+
+void TTB_Form1::EnsureLogView()
+{
+    if (!m_logViewStale)
+        return;
+    m_logViewStale = false;
+    Re1Log->setPlainText(LogViewText(FAktUserName.Text));
+    Re1Log->moveCursor(QTextCursor::Start);
 }
 
 void TTB_Form1::MenuAktClick()
@@ -474,9 +518,7 @@ void TTB_Form1::PuLb3LoeschenClick()
     if (FAktUserName.PC == entry.PC && FAktUserName.UserName == entry.UserName)
         SetAktUserName(TUserListeRec());
     Ton(TSound::sDelete, false);
-    const QString path = LogListe->LogFilePath(entry);
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
-    QFile::remove(path);
+    LogListe->DeleteLogFile(entry);
     LogListe->Delete(TLogListe::Verlauf, row);
     delete Lb1Verlauf->takeItem(row);
     const int select = ReselectRow(row, Lb1Verlauf->count());
@@ -503,6 +545,7 @@ void TTB_Form1::PuEditLogLeerenClick()
     } while (FAktUserName.Text != gefragt.Text);
     FAktUserName.Text.clear();
     Re1Log->clear();
+    m_logViewStale = false;
     const int slot = UserListe->FindIndex(FAktUserName.PC);
     if (slot >= 0) {
         TUserListeRec online = UserListe->Get(slot);
@@ -515,6 +558,7 @@ void TTB_Form1::PuEditLogLeerenClick()
 void TTB_Form1::PuEditPopup(QWidget* control, const QPoint& pos)
 {
     m_editPopupFor = control;
+    EnsureLogView();
     control->setFocus();
     const int tag = control->property("Tag").toInt();
     QString selected;

@@ -749,6 +749,7 @@ void TTB_Form1::FensterMinimierenWiederherstellen(bool MiniS)
         UnregisterHotKeys();
         ResetKeyHook();
         m_trayShown = false;
+        EnsureLogView();
         if (m_pendingMaximize || isMaximized())
             showMaximized();
         else

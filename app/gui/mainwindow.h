@@ -119,6 +119,8 @@ public:
     void ResetLb1Liste(const QString& APC);
     void ResetEingangVerlauf(int Nr);
     void SetAktUserName(const TUserListeRec& rec);
+    // Draws the log view of the current partner when it was left undrawn in the tray.
+    void EnsureLogView();
     void MenuAktClick();
     void Btn1SendenClick();
     void Btn1GelesenClick();
@@ -306,6 +308,8 @@ private:
     bool SoundS = false;
     bool HookS = false;
     bool m_trayShown = false;
+    // The log view does not show FAktUserName yet: messages arriving in the tray leave it undrawn.
+    bool m_logViewStale = false;
     bool m_closeFromProgram = false;
     bool m_ended = false;
     bool m_pendingMaximize = false;

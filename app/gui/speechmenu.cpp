@@ -154,5 +154,6 @@ void TTB_Form1::MenuSpracheLauterLeiserSchnellerLangsamerClick(int tag)
 
 void TTB_Form1::PuEditLogVorlesenClick()
 {
+    EnsureLogView();
     SpeakText(Re1Log->toPlainText(), false);
 }

@@ -4,6 +4,8 @@
 #include "windowfixture.h"
 
 #include "common/types.h"
+#include "data/journal.h"
+#include "data/logformat.h"
 #include "data/logliste.h"
 #include "data/pcliste.h"
 #include "data/userliste.h"
@@ -14,12 +16,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QUdpSocket>
 #include <QWindow>
@@ -233,6 +237,9 @@ private slots:
     void failedSaveKeepsListsInStepWithTheStore();
     void clearLogAsksAgainAfterAMessageArrived_data();
     void clearLogAsksAgainAfterAMessageArrived();
+    void newMessageGoesOnTopOfTheShownLog_data();
+    void newMessageGoesOnTopOfTheShownLog();
+    void messagesInTheTrayAreShownWhenTheWindowComesBack();
     void focusCues_data();
     void focusCues();
 };
@@ -1215,8 +1222,10 @@ void TestConversation::failedSaveKeepsListsInStepWithTheStore()
     QVERIFY(startActive(f));
     store(f, true, partner("cx", "Carla", "C01-PC", 30));
     const TUserListeRec own = f.probe().userListe().FindUser(OwnPC);
-    // A folder where the own log belongs: no save can replace it, not even as root.
+    // Folders where the own log and its journal belong: no save can replace them, not even as root.
     QVERIFY(QDir().mkpath(f.probe().logListe().LogFilePath(own)));
+    QVERIFY(QDir().mkpath(QFileInfo(f.probe().logListe().LogFilePath(own)).path() + u'/' +
+                          JournalFileName(PartnerKey(own))));
     f.window->SetAktUserName(own);
     ui.text->setPlainText(QStringLiteral("An mich selbst"));
     ui.senden->click();
@@ -1266,6 +1275,76 @@ void TestConversation::clearLogAsksAgainAfterAMessageArrived()
     QCOMPARE(f.dialogs.fragen.size(), 2);
     QCOMPARE(f.probe().logListe().Find(bernd, false).Text.contains("Noch eine Frage"), !secondAnswer);
     QCOMPARE(ui.log->toPlainText().contains("Noch eine Frage"), !secondAnswer);
+}
+
+void TestConversation::newMessageGoesOnTopOfTheShownLog_data()
+{
+    QTest::addColumn<bool>("sent"); // sent to the own PC instead of received from Bernd
+    QTest::newRow("Received from the shown partner") << false;
+    QTest::newRow("Sent to the own PC while it is shown") << true;
+}
+
+// The older messages stay as they are drawn (a mark on their last line survives), and the view shows
+// exactly what drawing the whole conversation shows.
+void TestConversation::newMessageGoesOnTopOfTheShownLog()
+{
+    QFETCH(bool, sent);
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    QVERIFY(startActive(f));
+    QVERIFY(hear(f, Bernd));
+    TUserListeRec shown =
+        sent ? f.probe().userListe().FindUser(OwnPC) : partner(Bernd.userName, Bernd.name, Bernd.pc, 30);
+    shown.Text =
+        QStringLiteral("Nachricht von %1 (09.12.2026 10:30:00):\rZeile 1\nZeile 2\r\nZeile 3  \r").arg(shown.Name);
+    store(f, false, shown);
+    f.window->SetAktUserName(f.probe().logListe().Find(shown, false));
+    ui.log->document()->lastBlock().setUserState(42);
+
+    if (sent) {
+        ui.text->setPlainText(QStringLiteral("Notiz an mich"));
+        ui.senden->click();
+    } else {
+        QUdpSocket peer;
+        QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+        peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|Noch eine Frage|0041A3F2"), QHostAddress::LocalHost,
+                           f.ports.Text);
+    }
+    QTRY_VERIFY(f.probe().aktUserName().Text.contains(sent ? "Notiz an mich" : "Noch eine Frage"));
+    QCOMPARE(ui.log->document()->lastBlock().userState(), 42);
+    QString whole = f.probe().logListe().Find(shown, false).Text;
+    QCOMPARE(f.probe().aktUserName().Text, whole);
+    while (whole.back().isSpace())
+        whole.chop(1);
+    whole.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    whole.replace(u'\r', u'\n');
+    QCOMPARE(ui.log->toPlainText(), whole + u'\n');
+    QCOMPARE(ui.log->textCursor().position(), 0);
+}
+
+// In the tray each message makes its sender the conversation; the window shows the last one when it
+// comes back, and reading the log aloud from the tray reads that one too.
+void TestConversation::messagesInTheTrayAreShownWhenTheWindowComesBack()
+{
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    f.store.writeDword("FensterWiederherstellen", 0); // a message leaves the window in the tray
+    QVERIFY(startActive(f));
+    f.window->FensterMinimierenWiederherstellen(true);
+    QVERIFY(f.window->inTray());
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+    peer.writeDatagram(QByteArray("TB1|bkurz|Bernd Kurz|B07-PC|Von Bernd|00000001"), QHostAddress::LocalHost,
+                       f.ports.Text);
+    QTRY_COMPARE(f.probe().aktUserName().PC, QStringLiteral("B07-PC"));
+    peer.writeDatagram(QByteArray("TB1|cx|Carla|C01-PC|Von Carla|00000002"), QHostAddress::LocalHost, f.ports.Text);
+    QTRY_COMPARE(f.probe().aktUserName().PC, QStringLiteral("C01-PC"));
+    QVERIFY(f.window->inTray());
+    f.window->FensterMinimierenWiederherstellen(false);
+    QCOMPARE(ui.log->toPlainText(), QStringLiteral("Nachricht von Carla (09.12.2026 14:05:09):\nVon Carla\n"));
+    QCOMPARE(ui.log->textCursor().position(), 0);
 }
 
 void TestConversation::focusCues_data()
