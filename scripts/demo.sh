@@ -97,10 +97,18 @@ say "   Tobrik's inbox (partners with unread messages, newest first):"
 rows
 say ""
 
+# New messages wait in a journal beside each log until the program folds them in, at the latest when
+# it quits; so the logs are shown as they are after the end.
+vlan_tell A driver quit
+for _ in $(seq 100); do
+    kill -0 "$(cat "$(vlan_dir A)/driver.pid")" 2>/dev/null || break
+    sleep 0.05
+done
+say "5. Tobrik quit and announced itself offline."
 KEEP=$(mktemp -d /tmp/tobrik-demo-logs.XXXXXX)
 cp -a "$(vlan_dir A)/data/tobrik/." "$KEEP/"
 chmod -R a+rX "$KEEP"
-say "5. The logs, one file per partner plus the inbox file Eingang.txt, are kept in $KEEP:"
+say "   The logs, one file per partner plus the inbox file Eingang.txt, are kept in $KEEP:"
 for f in "$KEEP"/*; do
     say "   $(basename "$f")"
 done
@@ -110,12 +118,6 @@ if [ -n "$LOG_B" ]; then
     sed -e 's/\r$//' -e '1s/^\xEF\xBB\xBF//' "$LOG_B" | tr '\r' '\n' | sed 's/^/      /'
 fi
 say ""
-
-vlan_tell A driver quit
-for _ in $(seq 100); do
-    kill -0 "$(cat "$(vlan_dir A)/driver.pid")" 2>/dev/null || break
-    sleep 0.05
-done
-say "6. Tobrik quit and announced itself offline; the office is torn down."
+say "6. With Tobrik gone, the office is torn down."
 vlan_down
 exit 0
