@@ -156,7 +156,7 @@ if [ "$kill" -gt "$KILLS" ]; then
     vlan_check "start $LIFE quits normally on request" test "${VLAN_EXIT_CODE:-1}" = 0
     start_program
     check_start "after the normal quit" presence --final --sent "${SENT:-0}"
-    LAST=$FIGURES
+    LAST=${FIGURES%%$'\n'*}
 fi
 
 MISSED=$(grep -c '^miss ' "$EVENTS")
