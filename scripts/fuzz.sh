@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh                  every program for 10 s
 #   scripts/fuzz.sh -t 60 rtf        one program for 60 s ("rtf" or "fuzz_rtf")
 #   scripts/fuzz.sh -r 1000000       every program until a million executions
-#   scripts/fuzz.sh -t 8 -r 50000    every program until 50,000 executions, 8 s at most (CI)
+#   scripts/fuzz.sh -t 6 -r 50000    every program until 50,000 executions, 6 s at most (CI)
 #
 # Prints executions and executions per second of each. Exits non-zero when a program finds a fault
 # or breaks a property; the input that did it is kept under build-fuzz/findings/ and the log is shown.
