@@ -3,7 +3,9 @@
 # and started again each time. After every start it must start normally (announce itself, acknowledge
 # again), and every message whose sender saw the acknowledgement must be in the partner's log, exactly
 # once, with the partner in the inbox; no log may be torn or set aside.
-# Usage: test_crash.sh PATH/TO/tobrik. Exit 0 all passed, 1 a failure, 77 skipped.
+# Usage: test_crash.sh PATH/TO/tobrik [PATH/TO/tobrik_driver]. Exit 0 all passed, 1 a failure, 77 skipped.
+# With the driver (the same program with a scripted user), each check also reads the inbox list the
+# program shows.
 #
 #   CRASH_KILLS   number of kills (default 10; the long run takes 50)
 #   CRASH_SEED    seed of the kill moments (default: from the clock); printed, so a run can be repeated
@@ -26,7 +28,7 @@ VLAN_DEADLINE=${VLAN_DEADLINE:-$((KILLS * 8 + 40))}
 # shellcheck source=tests/vlan/vlan.sh
 . "$HERE/vlan.sh"
 
-vlan_programs "${1:-}"
+vlan_programs "${1:-}" "${2:-}"
 
 rc=0
 vlan_init || rc=$?
@@ -65,7 +67,13 @@ start_program() {
     LIFE=$((LIFE + 1))
     CHECKED=0
     STARTED=$(vlan_now)
-    vlan_start_tobrik A "tobrik$LIFE" || return 1
+    if [ -n "$VLAN_DRIVER" ]; then
+        : >"$DA/tobrik$LIFE.cmd"
+        vlan_spawn A "tobrik$LIFE" "$VLAN_TOBRIK_TIMEOUT" env TOBRIK_DRIVER_INPUT="$DA/tobrik$LIFE.cmd" "$VLAN_DRIVER" ||
+            return 1
+    else
+        vlan_start_tobrik A "tobrik$LIFE" || return 1
+    fi
     PID_A=$VLAN_PID
     WRAP_A=$VLAN_WRAPPER
 }
@@ -117,6 +125,14 @@ check_start() {
     ok=$?
     vlan_check "start $LIFE keeps every acknowledged message, whole, once, and in the inbox" test "$ok" = 0
     printf '        %s\n' "$FIGURES"
+    [ -n "$VLAN_DRIVER" ] || return 0
+    # What the user sees: a row for every partner with an acknowledged message in the inbox list.
+    local want missing
+    want=$(awk -v n="$PARTNERS" '{ k[($1 - 1) % n + 1] = 1 } END { for (i in k) print "PC-K" i }' "$SNAP")
+    vlan_ask A "tobrik$LIFE" inbox '^end$' 10 || VLAN_REPLY=
+    missing=$(for pc in $want; do grep -qF "auf $pc (" <<<"$VLAN_REPLY" || printf ' %s' "$pc"; done)
+    vlan_check "start $LIFE lists all $(wc -w <<<"$want") partners with acknowledged messages in its inbox" \
+        test -z "$missing" || printf '        missing:%s\n' "$missing"
     return 0
 }
 
