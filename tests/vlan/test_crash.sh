@@ -157,7 +157,7 @@ for ((kill = 1; kill <= KILLS; kill++)); do
     start_program || break
 done
 
-if [ "$kill" -gt "$KILLS" ]; then
+if vlan_check "all $KILLS kills done, the program started again after each" test "$kill" -gt "$KILLS"; then
     check_start "after kill $KILLS"
     # The end: no more messages, a normal quit, and one more start that must find everything.
     kill -USR1 "$PID_SENDER"
