@@ -11,6 +11,7 @@ packages=(
     dbus-daemon xvfb xdotool dbus-x11 at-spi2-core python3-pyatspi speech-dispatcher x11-utils trayer
     pulseaudio pulseaudio-utils
     dpkg-dev desktop-file-utils appstream lintian strace
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,5 +1,8 @@
 // A run of presence datagrams (separated by the byte 0xFF) merged into one online list, four
-// seconds apart, so users also drop out. After every merge the list must stay consistent.
+// seconds apart, so users also drop out. After every merge the list must stay consistent, and the
+// address kept for a PC must be one that claimed it: the only one when a single address ever did,
+// none when the PC is not listed. A datagram's last byte picks its sender among four addresses, so
+// repeated datagrams come from one sender and changed ones may come from another.
 #include "fuzzing.h"
 
 #include "doubles/clock.h"
@@ -7,7 +10,9 @@
 #include "common/fields.h"
 #include "data/userliste.h"
 #include "net/presencechannel.h"
+#include "net/protocol.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QSet>
 
@@ -46,9 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TUserListe liste(clock);
     TPresenceChannel channel(liste, clock, OwnPC);
     const QList<QByteArray> datagrams = fuzzing::splitInput(data, size, 64);
-    quint32 host = 1;
+    QHash<QString, QSet<quint32>> claims; // the senders that named each PC in a presence datagram
     for (const QByteArray& payload : datagrams) {
-        const QHostAddress peer(QStringLiteral("192.168.7.%1").arg(host++));
+        const int host = payload.isEmpty() ? 1 : 1 + uint8_t(payload.back()) % 4;
+        const QHostAddress peer(QStringLiteral("192.168.7.%1").arg(host));
+        const std::optional<QString> text = Protocol::decodeDatagram(payload);
+        if (const auto presence = text ? Protocol::parsePresence(*text, clock.now().time()) : std::nullopt)
+            claims[presence->User.PC].insert(peer.toIPv4Address());
         liste.ChangeS = false;
         const auto merge = channel.Merge(payload, peer);
         if (merge) {
@@ -58,8 +67,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(liste.SoundFlag == 0 || !merge->changedS);
         }
         checkList(liste);
-        for (const TUserListeRec& u : liste.GetListe())
-            FUZZ_CHECK(!channel.Address(u.PC).isNull());
+        for (const TUserListeRec& u : liste.GetListe()) {
+            FUZZ_CHECK(claims.contains(u.PC));
+            const QSet<quint32>& senders = claims[u.PC];
+            const QHostAddress address = channel.Address(u.PC);
+            // Contested (null) or the first claimant; never an address that did not claim the PC.
+            FUZZ_CHECK(address.isNull() || senders.contains(address.toIPv4Address()));
+            FUZZ_CHECK(senders.size() != 1 || address.toIPv4Address() == *senders.begin());
+        }
+        for (auto it = claims.cbegin(); it != claims.cend(); ++it) {
+            if (liste.FindIndex(it.key()) < 0)
+                FUZZ_CHECK(channel.Address(it.key()).isNull());
+        }
         clock.advance(4000);
     }
     return 0;
