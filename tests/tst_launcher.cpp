@@ -94,6 +94,9 @@ void TestLauncher::hibernateRunsTheReplacementUnchanged_data()
 
 void TestLauncher::hibernateRunsTheReplacementUnchanged()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the recorder is a shell script");
+#endif
     QFETCH(QString, arguments);
     QFETCH(QStringList, expected);
     const QString recorder = writeRecorder();
@@ -115,14 +118,20 @@ void TestLauncher::hibernateCommandDefaultsToSystemctl()
     qunsetenv("TOBRIK_HIBERNATE_COMMAND");
     const QStringList command = HibernateCommand();
     qputenv("TOBRIK_HIBERNATE_COMMAND", HarmlessCommand);
+#ifdef Q_OS_WIN
+    QVERIFY(command.isEmpty()); // Hibernate calls the system itself
+#else
     QCOMPARE(command, (QStringList{"systemctl", "hibernate"}));
+#endif
 }
 
 void TestLauncher::hibernateWithoutUsableCommandFails()
 {
+#ifndef Q_OS_WIN // Windows removes a variable set to empty text, which would leave the system's own hibernation
     qputenv("TOBRIK_HIBERNATE_COMMAND", "");
     QVERIFY(HibernateCommand().isEmpty());
     QVERIFY(!Hibernate());
+#endif
     qputenv("TOBRIK_HIBERNATE_COMMAND", "   ");
     QVERIFY(!Hibernate());
     qputenv("TOBRIK_HIBERNATE_COMMAND", HarmlessCommand + " /H");
@@ -131,6 +140,9 @@ void TestLauncher::hibernateWithoutUsableCommandFails()
 
 void TestLauncher::startDetachedPassesArgumentsUnchanged()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the recorder is a shell script");
+#endif
     const QString recorder = writeRecorder();
     QVERIFY(!recorder.isEmpty());
     const QString pwned = m_dir->filePath("pwned");
@@ -182,6 +194,12 @@ void TestLauncher::findCompanion()
     QFETCH(QString, create);
     QFETCH(QString, name);
     QFETCH(bool, found);
+#ifdef Q_OS_WIN
+    // Programs there end with ".exe", and file names ignore letter case.
+    if (QTest::currentDataTag() == QLatin1String("Letter case counts"))
+        QSKIP("file names ignore letter case on Windows");
+    create = create.endsWith('/') ? create.chopped(1) + ".exe/" : create + ".exe";
+#endif
     const QString target = m_dir->filePath(create);
     if (create.endsWith('/')) {
         QVERIFY(QDir().mkpath(target));

@@ -745,6 +745,9 @@ void TestMessaging::forgedPresenceDoesNotRedirectAMessage_data()
 // The window's sender asks the presence channel where a PC is; a forger at 127.0.0.2 listens for texts.
 void TestMessaging::forgedPresenceDoesNotRedirectAMessage()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows keeps the text port to the endpoint alone: no second host can be played on loopback");
+#endif
     QFETCH(QString, pc);
     QFETCH(QStringList, claims);
     QFETCH(bool, ok);
@@ -890,6 +893,9 @@ void TestMessaging::commandsArriveFromTheNetwork()
 
 void TestMessaging::defaultsHibernateAndLookForTheStarterBesideTheProgram()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the marker is written by /usr/bin/touch");
+#endif
     const QString marker = m_dir->filePath(QStringLiteral("hibernated"));
     qputenv("TOBRIK_HIBERNATE_COMMAND", QStringLiteral("/usr/bin/touch \"%1\"").arg(marker).toUtf8());
     QStringList calls;

@@ -155,9 +155,17 @@ void TestStatus::trayAutostartWritesTheEntry()
     QVERIFY(autostart->isChecked());
     QFile file(entry);
     QVERIFY(file.open(QIODevice::ReadOnly));
+#ifdef Q_OS_WIN
+    // A shell link: its header size (76) first, the arguments inside as UTF-16.
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith(QByteArray("L\0\0\0", 4)));
+    const QString arguments = QStringLiteral("/systemstartup");
+    QVERIFY(bytes.contains(QByteArray(reinterpret_cast<const char*>(arguments.utf16()), arguments.size() * 2)));
+#else
     const QString text = QString::fromUtf8(file.readAll());
     QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     QVERIFY(text.contains(QStringLiteral(" /systemstartup\n")));
+#endif
     QVERIFY(f.window->settings().Einstellungen.AutostartS);
     file.close();
 
