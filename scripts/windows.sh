@@ -139,30 +139,39 @@ log "$zipfile: $(du -h "$zipfile" | cut -f1), unpacked $(du -sh "$stage" | cut -
 
 # --- the unpacked folder starts on its own ---------------------------------------------------------------------
 # Unzipped afresh, run without WINEPATH (every DLL must come from the folder) in a network namespace of its own
-# with only loopback, so the program's broadcasts reach nobody. It counts as started when it still runs after
-# the wait; a missing DLL ends it at once. A second start must hand over to the first and end by itself.
+# with only loopback, so the program's broadcasts reach nobody. Wine's server makes the sockets, so the prefix is
+# one of its own whose server is started inside the namespace (any server left over for it is ended first).
+# The program counts as started when it still runs after the wait; a missing DLL ends it at once. A second start
+# must hand over to the first and end by itself, and a close request in the registry must end the first.
 check=$build/package-check
+checkprefix=$build/package-check-prefix
 rm -rf "$check"
 mkdir -p "$check"
 unzip -q "$zipfile" -d "$check"
-wine_prefix
+WINEPREFIX=$checkprefix wineserver -k 2>/dev/null || true
 log "checking the unpacked folder under Wine"
 exe_dos=$(echo "Z:$check/$name/Tobrik.exe" | tr / '\\')
 unshare --net bash -euc '
     ip link set lo up
-    export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEQT_QPA_PLATFORM=offscreen
-    export WINEQT_FORCE_STDERR_LOGGING=1 WINEQT_QPA_FONTDIR="Z:\\usr\\share\\fonts\\truetype\\dejavu"
+    export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     unset WINEPATH
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then wineboot -i > /dev/null 2>&1 || true; fi
+    grep -qs "\"Graphics\"=\"null\"" "$WINEPREFIX/user.reg" ||
+        wine reg add "HKCU\\Software\\Wine\\Drivers" /v Graphics /d null /f > /dev/null
+    export WINEQT_QPA_PLATFORM=offscreen WINEQT_FORCE_STDERR_LOGGING=1
+    export WINEQT_QPA_FONTDIR="Z:\\usr\\share\\fonts\\truetype\\dejavu"
     wine "$2" > "$3/first.log" 2>&1 &
     first=$!
     sleep 15
     kill -0 $first 2>/dev/null || { echo "Tobrik.exe ended early:"; cat "$3/first.log"; exit 1; }
+    echo "Tobrik.exe runs"
     start=$(date +%s)
-    timeout 30 wine "$2" > "$3/second.log" 2>&1 || { echo "the second start did not end by itself"; exit 1; }
-    echo "second start handed over and ended after $(( $(date +%s) - start )) s"
+    timeout 60 wine "$2" > "$3/second.log" 2>&1 || { echo "the second start did not end by itself"; exit 1; }
+    echo "a second start handed over and ended after $(( $(date +%s) - start )) s"
     wine reg add "HKCU\\Tobrik" /v ProgramClose /d 1 /f > /dev/null
-    for i in $(seq 1 100); do kill -0 $first 2>/dev/null || break; sleep 0.2; done
+    for i in $(seq 1 150); do kill -0 $first 2>/dev/null || break; sleep 0.2; done
     if kill -0 $first 2>/dev/null; then echo "Tobrik.exe did not close on request"; kill $first; exit 1; fi
-    echo "closed on request"
-' check "$prefix" "$exe_dos" "$check"
+    echo "Tobrik.exe closed on request"
+    wineserver -k 2>/dev/null || true
+' check "$checkprefix" "$exe_dos" "$check"
 log "package ok"
