@@ -1,6 +1,7 @@
 #include "shell/gui/desktoplauncher.h"
 #include "shell/settings.h"
 #include "testenv.h"
+#include "win/recorder.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -287,11 +288,23 @@ void TestHelp::infoBox()
 // The updater finds "Tobrik.cfg" by its bare name because it starts in the folder that holds the file.
 void TestHelp::desktopLauncherStartsInTheFolderWithoutAShell()
 {
-#ifdef Q_OS_WIN
-    QSKIP("the recorder is a shell script");
-#endif
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
+    const QString folder = dir.filePath("runtime");
+    QVERIFY(QDir().mkpath(folder));
+    const QString pwned = dir.filePath("pwned");
+#ifdef Q_OS_WIN
+    // The recorder writes its working folder and its arguments beside itself.
+    const QString recorder = CopyRecorder(dir.path());
+    QVERIFY(!recorder.isEmpty());
+    DesktopLauncher launcher;
+    QVERIFY(launcher.Start(recorder, {"Tobrik.cfg", "$(touch " + pwned + ")", "a & echo b > " + pwned}, folder));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath("args.txt")), 10000);
+    QCOMPARE(QDir::fromNativeSeparators(QString::fromUtf8(readFile(dir.filePath("cwd.txt")))).toLower(),
+             (folder + "\n").toLower());
+    QCOMPARE(readFile(dir.filePath("args.txt")),
+             ("Tobrik.cfg\n$(touch " + pwned + ")\na & echo b > " + pwned + "\n").toUtf8());
+#else
     const QString recorder = dir.filePath("recorder");
     const QString out = dir.filePath("out.txt");
     QVERIFY(writeFile(recorder, QStringLiteral("#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
@@ -299,14 +312,12 @@ void TestHelp::desktopLauncherStartsInTheFolderWithoutAShell()
                                     .arg(out)
                                     .toUtf8()));
     QVERIFY(QFile::setPermissions(recorder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    const QString folder = dir.filePath("runtime");
-    QVERIFY(QDir().mkpath(folder));
-    const QString pwned = dir.filePath("pwned");
 
     DesktopLauncher launcher;
     QVERIFY(launcher.Start(recorder, {"Tobrik.cfg", "$(touch " + pwned + ")"}, folder));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(out), 10000);
     QCOMPARE(readFile(out), (folder + "\nTobrik.cfg\n$(touch " + pwned + ")\n").toUtf8());
+#endif
     QVERIFY(!QFileInfo::exists(pwned));
     QVERIFY(!launcher.Start(QString(), {}, folder));
     QVERIFY(!launcher.Start(dir.filePath("missing"), {}, folder));
