@@ -73,14 +73,21 @@ wine_prefix() {
     if ! grep -qs '"Graphics"="null"' "$prefix/user.reg"; then
         WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
     fi
-    # One server for the whole run instead of one per test; it ends a few seconds after the last program.
-    WINEPREFIX=$prefix wineserver -p 5 || true # already running for this prefix
+    # The prefix complete on disk before any test starts: the LAN test copies it for its hosts.
+    WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+    # One server for the whole run instead of one per test, and Wine's own background programs started now:
+    # started by a test, they would hold CTest's output pipe open and the test would never end.
+    WINEPREFIX=$prefix wineserver -p || true # already running for this prefix
+    WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wine cmd /c exit \
+        </dev/null >/dev/null 2>&1 || true
 }
 
 if [[ $mode == test ]]; then
     wine_prefix
-    cd "$build"
-    exec ctest --output-on-failure --timeout 300 -j"$jobs"
+    status=0
+    (cd "$build" && ctest --output-on-failure --timeout 300 -j"$jobs") || status=$?
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true # the tests' prefix only
+    exit "$status"
 fi
 
 # --- package ---------------------------------------------------------------------------------------------------

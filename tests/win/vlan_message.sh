@@ -45,6 +45,7 @@ for _ in $(seq 1 30); do
     [ "$SEND_RC" = 0 ] && break
 done
 printf '        %s\n' "$OUT"
+kill -0 "$PID_A" 2>/dev/null || sed 's/^/        A: /' "$(vlan_dir A)/tobrik.err" | head -n 20
 vlan_check "B gets the acknowledgement from PC-A" test "$SEND_RC" = 0
 vlan_check "A's log for bkurz at PC-B exists in its application data" test -f "$DATA/bkurz_PC-B.log"
 vlan_check "it holds the message block" grep -q "Gr.*e aus B" "$DATA/bkurz_PC-B.log"
