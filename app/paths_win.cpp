@@ -1,6 +1,8 @@
 #include "app/paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <windows.h>
 
@@ -50,6 +52,12 @@ QString LogFolderPath()
 
 QString StartupLinkPath()
 {
+    // Named after the program file: "Tobrik.exe" gets "Tobrik.lnk".
     const QString startup = knownFolder(FOLDERID_Startup);
-    return startup.isEmpty() ? QString() : startup + QStringLiteral("Tobrik.lnk");
+    if (startup.isEmpty())
+        return {};
+    const QString program = QCoreApplication::instance()
+                                ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+                                : QStringLiteral("Tobrik");
+    return startup + program + QStringLiteral(".lnk");
 }

@@ -134,7 +134,8 @@ void TestPlatformWin::namesAndFolders()
     QVERIFY(!appData.isEmpty());
     QCOMPARE(LogFolderPath(), appData + "/tobrik/");
     // Wine spells the folder "StartUp".
-    QVERIFY2(StartupLinkPath().endsWith("/Startup/Tobrik.lnk", Qt::CaseInsensitive), qPrintable(StartupLinkPath()));
+    QVERIFY2(StartupLinkPath().endsWith("/Startup/tst_platform_win.lnk", Qt::CaseInsensitive),
+             qPrintable(StartupLinkPath()));
     QCOMPARE(RequestFilePath(), QStringLiteral("HKEY_CURRENT_USER\\Tobrik"));
 }
 
