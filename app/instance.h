@@ -1,4 +1,4 @@
-// One instance per user: a lock file held for the life of the process.
+// One instance per user: a lock file held for the life of the process on Linux, the named mutex on Windows.
 #pragma once
 
 #include <QString>
@@ -9,7 +9,8 @@ class QLockFile;
 class TInstanceGuard
 {
 public:
-    // `lockPath` defaults to "Tobrik V1.13.lock" in the per-user runtime folder.
+    // `lockPath` defaults to "Tobrik V1.13.lock" in the per-user runtime folder; on Windows it is the mutex
+    // name, by default "Tobrik V1.13".
     explicit TInstanceGuard(const QString& lockPath = DefaultLockPath());
     ~TInstanceGuard();
     TInstanceGuard(const TInstanceGuard&) = delete;
@@ -27,7 +28,11 @@ public:
 
 private:
     QString FPath;
+#ifdef Q_OS_WIN
+    void* FMutex = nullptr;
+#else
     std::unique_ptr<QLockFile> FLock;
+#endif
 };
 
 // A second start: when an instance really runs, ask it to come to the front ("ProgramSetFocus" = "1").

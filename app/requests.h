@@ -1,6 +1,7 @@
 // The request channel: any local process may ask the running instance to take over a
 // command line, to come to the front or to quit, by leaving a value in a per-user
-// key-value file. A value exists only while its request is pending.
+// key-value file (on Windows the registry key HKEY_CURRENT_USER\Tobrik). A value exists only while its
+// request is pending.
 #pragma once
 
 #include <QDateTime>
@@ -19,7 +20,8 @@ struct TRegistrySettings
     bool isEmpty() const { return Parameters.isEmpty() && SetFocus.isEmpty() && Close.isEmpty(); }
 };
 
-// "<per-user configuration folder>/Tobrik/Requests.conf"; empty when that folder is unknown.
+// "<per-user configuration folder>/Tobrik/Requests.conf"; empty when that folder is unknown. On Windows
+// "HKEY_CURRENT_USER\Tobrik", and every "file path" below is a registry key.
 QString RequestFilePath();
 
 // Writes the non-empty fields. True when nothing had to be written or the writing succeeded.

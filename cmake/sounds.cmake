@@ -27,6 +27,11 @@ if(TEST tst_sound)
         "PULSE_SERVER=unix:${TOBRIK_TEST_ROOT}/tst_sound/runtime/no-such-server")
 endif()
 
+# The checks below run Linux scripts and a PulseAudio server; the Windows build plays through the same players.
+if(WIN32)
+    return()
+endif()
+
 # The committed files are what the generator's table gives.
 add_test(NAME sound_files COMMAND ${PROJECT_SOURCE_DIR}/scripts/make-sounds.py --check)
 

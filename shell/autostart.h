@@ -1,5 +1,5 @@
-// The per-user autostart entry: an XDG desktop file that starts the program at logon with
-// "/systemstartup", standing in for a shortcut in the Startup folder.
+// The per-user autostart entry that starts the program at logon with "/systemstartup": a shortcut in the
+// Startup folder on Windows, an XDG desktop file on Linux.
 #pragma once
 
 #include <QString>
@@ -11,5 +11,12 @@ bool AutostartExists(const QString& linkPath);
 // that does not exist succeeds.
 bool ProgInStartup(const QString& linkPath, bool AktivS, const QString& programPath);
 
+// The autostart entry of older versions: a value named after the program file in the machine's Run key.
+// Linux has no such key: there is never a value, and deleting does nothing.
+bool RunKeyValueExists(const QString& valueName);
+void RunKeyDeleteValue(const QString& valueName);
+
+#ifndef Q_OS_WIN
 // A program path as one argument of a desktop file's Exec key.
 QString DesktopExecArgument(const QString& path);
+#endif

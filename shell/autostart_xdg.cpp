@@ -49,3 +49,10 @@ bool ProgInStartup(const QString& linkPath, bool AktivS, const QString& programP
     file.write(entry.toUtf8());
     return file.commit();
 }
+
+bool RunKeyValueExists(const QString&)
+{
+    return false;
+}
+
+void RunKeyDeleteValue(const QString&) {}

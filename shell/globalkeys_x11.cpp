@@ -1,4 +1,4 @@
-#include "shell/globalkeys.h"
+#include "shell/globalkeys_x11.h"
 
 #include "shell/x11connection_x11.h"
 

@@ -78,14 +78,19 @@ bool WriteFileReplacing(const QString& path, const QByteArray& bytes)
         return false;
     if (file.write(bytes) != bytes.size() || !file.flush())
         return false;
+#ifdef Q_OS_WIN
+    // Qt renames its open temporary file itself; rename() and MoveFileExW failed on it under Wine, closed or not.
+    // Neither replaces an existing file, so the old one goes first.
+    QFile::remove(path);
+    if (!file.rename(path))
+        return false;
+#else
     const QString written = file.fileName();
     file.close();
-#ifdef Q_OS_WIN
-    QFile::remove(path); // Windows' rename() does not replace an existing file
-#endif
     // rename() replaces the name itself: a link there is swapped for our file, its target stays untouched.
     if (std::rename(QFile::encodeName(written).constData(), QFile::encodeName(path).constData()) != 0)
         return false;
+#endif
     // The temporary name is gone; a later file of that name is not ours to remove.
     file.setAutoRemove(false);
     return true;

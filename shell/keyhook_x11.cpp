@@ -1,4 +1,4 @@
-#include "shell/keyhook.h"
+#include "shell/keyhook_x11.h"
 
 #include "shell/x11connection_x11.h"
 

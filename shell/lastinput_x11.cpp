@@ -1,4 +1,4 @@
-#include "shell/lastinput.h"
+#include "shell/lastinput_x11.h"
 
 #include "common/clock.h"
 

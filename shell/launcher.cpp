@@ -17,11 +17,19 @@ QStringList HibernateCommand()
     const char* variable = "TOBRIK_HIBERNATE_COMMAND";
     if (qEnvironmentVariableIsSet(variable))
         return QProcess::splitCommand(qEnvironmentVariable(variable));
+#ifdef Q_OS_WIN
+    return {}; // the system call itself, see SystemHibernate
+#else
     return {QStringLiteral("systemctl"), QStringLiteral("hibernate")};
+#endif
 }
 
 bool Hibernate()
 {
+#ifdef Q_OS_WIN
+    if (!qEnvironmentVariableIsSet("TOBRIK_HIBERNATE_COMMAND"))
+        return SystemHibernate();
+#endif
     QStringList command = HibernateCommand();
     if (command.isEmpty())
         return false;

@@ -1,4 +1,4 @@
-#include "shell/power.h"
+#include "shell/power_logind.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>

@@ -1,6 +1,6 @@
 #include "shell/doublectrl.h"
-#include "shell/globalkeys.h"
-#include "shell/keyhook.h"
+#include "shell/globalkeys_x11.h"
+#include "shell/keyhook_x11.h"
 
 #include "testenv.h"
 #include "xserver.h"

@@ -1,6 +1,6 @@
 #include "common/clock.h"
 #include "doubles/clock.h"
-#include "shell/lastinput.h"
+#include "shell/lastinput_x11.h"
 
 #include "testenv.h"
 

@@ -215,6 +215,9 @@ void TestLogListe::readOrSentMovesToHistory()
 
 void TestLogListe::keysDifferingInCaseAreTwoPartnersWithOneInboxKey()
 {
+#ifdef Q_OS_WIN
+    QSKIP("file names ignore letter case on Windows: there the two keys share one log, as designed");
+#endif
     TLogListe logs(folder(), m_clock);
     QVERIFY(logs.Add(true, partner("amaier", "Anna", "PC", "a")));
     QVERIFY(logs.Add(true, partner("AMaier", "Anna", "PC", "b")));

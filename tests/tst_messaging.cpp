@@ -9,6 +9,7 @@
 #include "net/protocol.h"
 #include "shell/launcher.h"
 #include "testenv.h"
+#include "win/recorder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -763,6 +764,9 @@ void TestMessaging::forgedPresenceDoesNotRedirectAMessage_data()
 // The window's sender asks the presence channel where a PC is; a forger at 127.0.0.2 listens for texts.
 void TestMessaging::forgedPresenceDoesNotRedirectAMessage()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows keeps the text port to the endpoint alone: no second host can be played on loopback");
+#endif
     QFETCH(QString, pc);
     QFETCH(QStringList, claims);
     QFETCH(bool, ok);
@@ -908,8 +912,16 @@ void TestMessaging::commandsArriveFromTheNetwork()
 
 void TestMessaging::defaultsHibernateAndLookForTheStarterBesideTheProgram()
 {
+#ifdef Q_OS_WIN
+    // The recorder leaves args.txt beside itself.
+    const QString marker = m_dir->filePath(QStringLiteral("args.txt"));
+    const QString recorder = CopyRecorder(m_dir->path());
+    QVERIFY(!recorder.isEmpty());
+    qputenv("TOBRIK_HIBERNATE_COMMAND", QStringLiteral("\"%1\" /H").arg(recorder).toUtf8());
+#else
     const QString marker = m_dir->filePath(QStringLiteral("hibernated"));
     qputenv("TOBRIK_HIBERNATE_COMMAND", QStringLiteral("/usr/bin/touch \"%1\"").arg(marker).toUtf8());
+#endif
     QStringList calls;
     TCommandActions actions;
     actions.quit = [&calls] { calls << QStringLiteral("quit"); };

@@ -1,5 +1,5 @@
 #include "doubles/power.h"
-#include "shell/power.h"
+#include "shell/power_logind.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusContext>

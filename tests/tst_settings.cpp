@@ -4,6 +4,7 @@
 #include "testenv.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -689,6 +690,19 @@ void TestSettings::fileThatCannotBeCreated()
 void TestSettings::defaultLocation()
 {
     requirePrivateHome();
+#ifdef Q_OS_WIN
+    // HKCU\Software\Tobrik of the tests' own Wine prefix.
+    const QString key = QStringLiteral("HKEY_CURRENT_USER\\Software\\Tobrik");
+    QSettings(key, QSettings::NativeFormat).clear();
+    {
+        QSettingsStore store;
+        QVERIFY(RegistrySpeichern(store, sampleState()));
+    }
+    QSettings registry(key, QSettings::NativeFormat);
+    QCOMPARE(registry.value("Name").toString(), QStringLiteral("  Jörg | Müller, Hans"));
+    registry.clear();
+    return;
+#endif
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString path = config + QStringLiteral("/Tobrik.conf");
     QFile::remove(path);

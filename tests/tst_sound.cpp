@@ -322,6 +322,9 @@ void TestSound::withoutSoundServerNothingSoundsAndNothingFails()
 
 void TestSound::systemSoundFromTheDesktop()
 {
+#ifdef Q_OS_WIN
+    QSKIP("a Linux desktop's sound theme; Windows plays its sounds by alias");
+#endif
     const QByteArray oldPath = qgetenv("PATH");
     const QByteArray oldDirs = qgetenv("XDG_DATA_DIRS");
     auto restore = qScopeGuard([&] {

@@ -37,6 +37,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -183,9 +184,15 @@ void TTB_Form1::Timer0StartTimer()
     SchonGestartetS = true;
     SilentS = Param->HasParameter(QStringLiteral("/silent"));
     SetFensterTitel(false);
-    // A silent start is the installer's: it switches the autostart on.
-    if (!AutostartS() && SilentS)
+    // An older version started from the machine's Run key: that entry becomes the Startup-folder shortcut.
+    // Otherwise a silent start is the installer's: it switches the autostart on.
+    const QString programFile = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    if (RunKeyValueExists(programFile)) {
+        RunKeyDeleteValue(programFile);
         SetAutostartS(true);
+    } else if (!AutostartS() && SilentS) {
+        SetAutostartS(true);
+    }
     m_settings->Einstellungen.AutostartS = AutostartS();
 
     StartLoadLogs();

@@ -7,10 +7,6 @@
 #include "app/paths.h"
 #include "app/requests.h"
 #include "common/clock.h"
-#include "shell/globalkeys.h"
-#include "shell/keyhook.h"
-#include "shell/lastinput.h"
-#include "shell/power.h"
 #include "shell/session.h"
 #include "shell/settingsstore.h"
 #include "speech/lazyvoice.h"
@@ -21,15 +17,37 @@
 
 #include <QApplication>
 
+#ifdef Q_OS_WIN
+#include "shell/globalkeys_win.h"
+#include "shell/keyhook_win.h"
+#include "shell/lastinput_win.h"
+#include "shell/power_win.h"
+using PlatformPowerEvents = WinPowerEvents;
+using PlatformLastInput = WinLastInput;
+using PlatformGlobalKeys = WinGlobalKeys;
+using PlatformKeyHook = WinKeyHook;
+#else
+#include "shell/globalkeys_x11.h"
+#include "shell/keyhook_x11.h"
+#include "shell/lastinput_x11.h"
+#include "shell/power_logind.h"
+using PlatformPowerEvents = LogindPowerEvents;
+using PlatformLastInput = X11LastInput;
+using PlatformGlobalKeys = X11GlobalKeys;
+using PlatformKeyHook = X11KeyHook;
+#endif
+
 void ChooseHeadlessPlatformIfNoDisplay()
 {
     // The program idles most of its life, woken by timers and datagrams; Qt's own event loop wakes for
     // less than GLib's. Nothing here needs GLib's loop.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
+#ifndef Q_OS_WIN // Windows always has its desktop
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
 }
 
 int RunProgram(const TProgramHooks& hooks)
@@ -51,10 +69,10 @@ int RunProgram(const TProgramHooks& hooks)
     TSoundEffects sound(SoundsFolderPath(), [] { QApplication::beep(); });
     MessageBoxDialogs messageBoxes;
     QSettingsStore settingsStore;
-    LogindPowerEvents power;
-    X11LastInput lastInput(SystemClock::instance());
-    X11GlobalKeys globalKeys;
-    X11KeyHook keyHook;
+    PlatformPowerEvents power;
+    PlatformLastInput lastInput(SystemClock::instance());
+    PlatformGlobalKeys globalKeys;
+    PlatformKeyHook keyHook;
 
     TMainWindowEnv env;
     env.clock = &SystemClock::instance();

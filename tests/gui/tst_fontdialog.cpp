@@ -1,6 +1,7 @@
 // The font and colour dialog: the palette and its names, the font list, the size field's rules, the choice in
 // and out, the live preview, OK and Cancel with the equal-colours question, the keyboard walk with its cues,
 // and the layout computed from the font.
+#include "desktopscreen.h"
 #include "doubles/speechdoubles.h"
 #include "shell/fontchoice.h"
 #include "shell/gui/fontdialog.h"
@@ -858,13 +859,8 @@ void TestFontDialog::largePrint()
 int main(int argc, char** argv)
 {
     QTemporaryDir dir;
-    const QString config = dir.filePath("screen.json");
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(R"({"screens": [{"name": "Desktop", "x": 0, "y": 0, "width": 1920, "height": 1080}]})") < 0)
+    if (!UseDesktopSizedScreen(dir))
         return 1;
-    file.close();
-    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QFile::encodeName(config));
     QApplication app(argc, argv);
     TestFontDialog test;
     return QTest::qExec(&test, argc, argv);

@@ -1,6 +1,7 @@
 #include "shell/gui/desktoplauncher.h"
 #include "shell/settings.h"
 #include "testenv.h"
+#include "win/recorder.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -28,8 +29,19 @@ QByteArray readFile(const QString& path)
 
 QString runtimeFolder()
 {
+#ifdef Q_OS_WIN
+    return QDir(QDir::tempPath()).absolutePath();
+#else
     return QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).absolutePath();
+#endif
 }
+
+// The update program's file name: Windows looks for "ProgUpdater.exe".
+#ifdef Q_OS_WIN
+const QString UpdaterFile = QStringLiteral("ProgUpdater.exe");
+#else
+const QString UpdaterFile = QStringLiteral("ProgUpdater");
+#endif
 
 } // namespace
 
@@ -74,7 +86,7 @@ void TestHelp::menusOfferWhatIsThere_data()
                           "MenuHilfeInfo"};
     QTest::newRow("An empty program folder: only the information")
         << QStringList() << QByteArray() << QStringList{"MenuHilfeInfo"} << false;
-    QTest::newRow("Everything there") << QStringList{"History.txt", "ProgUpdater"}
+    QTest::newRow("Everything there") << QStringList{"History.txt", UpdaterFile}
                                       << QByteArray(
                                              "[Hilfe]\nMail=it@schule.example\nHomepage=https://schule.example/\n"
                                              "Spenden=https://schule.example/spenden\n")
@@ -83,10 +95,10 @@ void TestHelp::menusOfferWhatIsThere_data()
         << QStringList{"History.txt"} << QByteArray("[Hilfe]\nHomepage=https://schule.example/\n")
         << QStringList{"MenuHilfeHistory", "MenuHilfeHomepage", "MenuHilfeInfo"} << false;
     QTest::newRow("A malformed address is not offered")
-        << QStringList{"ProgUpdater"} << QByteArray("[Hilfe]\nMail=niemand\nSpenden=ftp://schule.example/\n")
+        << QStringList{UpdaterFile} << QByteArray("[Hilfe]\nMail=niemand\nSpenden=ftp://schule.example/\n")
         << QStringList{"MenuHilfeInfo"} << true;
     QTest::newRow("A folder named like the updater is no updater")
-        << QStringList{"ProgUpdater/", "History.txt/"} << QByteArray() << QStringList{"MenuHilfeInfo"} << false;
+        << QStringList{UpdaterFile + "/", "History.txt/"} << QByteArray() << QStringList{"MenuHilfeInfo"} << false;
 }
 
 void TestHelp::menusOfferWhatIsThere()
@@ -179,7 +191,7 @@ void TestHelp::updateHandsOverAndStartsTheUpdater()
     QFETCH(bool, fromTray);
     Fixture f;
     f.start();
-    QVERIFY(writeFile(program(f) + "/ProgUpdater", "#!/bin/sh\n"));
+    QVERIFY(writeFile(program(f) + '/' + UpdaterFile, "#!/bin/sh\n"));
     f.window->settings().Einstellungen.Name = "Jürgen";
     f.window->settings().GlobalFont.name = "DejaVu Sans";
     f.window->settings().GlobalFont.sizePt = 14;
@@ -190,7 +202,9 @@ void TestHelp::updateHandsOverAndStartsTheUpdater()
     const QString victim = f.dir.path() + "/victim.txt";
     QVERIFY(writeFile(victim, "the user's own file\n"));
     const QString handOver = runtimeFolder() + "/Tobrik.cfg";
+#ifndef Q_OS_WIN // QFile::link makes a shell shortcut there, not a link that a write could follow
     QVERIFY(QFile::link(victim, handOver));
+#endif
 
     openMenu(f, fromTray ? "PuCti" : "MenuHilfe");
     f.window->findChild<QAction*>(item)->trigger();
@@ -202,7 +216,7 @@ void TestHelp::updateHandsOverAndStartsTheUpdater()
                                 "\r\nTobrik\r\n14 DejaVu Sans\r\n";
     QCOMPARE(readFile(handOver), expected);
     QCOMPARE(f.launcher.started.size(), 1);
-    QCOMPARE(f.launcher.started[0].program, program(f) + "/ProgUpdater");
+    QCOMPARE(f.launcher.started[0].program, program(f) + '/' + UpdaterFile);
     QCOMPARE(f.launcher.started[0].args, QStringList{"Tobrik.cfg"});
     QCOMPARE(QDir(f.launcher.started[0].workingDirectory).absolutePath(), runtimeFolder());
     // The program goes on as it was; what happens next is the update program's business.
@@ -235,14 +249,14 @@ void TestHelp::updateFailuresShowTheErrorBox()
     QFETCH(QString, text);
     Fixture f;
     f.start();
-    QVERIFY(writeFile(program(f) + "/ProgUpdater", "#!/bin/sh\n"));
+    QVERIFY(writeFile(program(f) + '/' + UpdaterFile, "#!/bin/sh\n"));
     f.window->FensterMinimierenWiederherstellen(true);
     openMenu(f, "PuCti");
     QVERIFY(action(f, "PuCtiUpdate")->isVisible());
     if (fault == "blocked")
         QVERIFY(QDir().mkpath(runtimeFolder() + "/Tobrik.cfg"));
     else if (fault == "vanished")
-        QVERIFY(QFile::remove(program(f) + "/ProgUpdater"));
+        QVERIFY(QFile::remove(program(f) + '/' + UpdaterFile));
     else
         f.launcher.answer = false;
 
@@ -250,6 +264,9 @@ void TestHelp::updateFailuresShowTheErrorBox()
 
     // The box is not shown to an empty screen: the window comes back from the tray first.
     QVERIFY(!f.window->inTray());
+    // A program that does not start is named with its full file name.
+    if (fault == "refused")
+        text.replace("PROGRAM/ProgUpdater", "PROGRAM/" + UpdaterFile);
     QCOMPARE(f.dialogs.infos, QStringList{text.replace("RUNTIME", runtimeFolder()).replace("PROGRAM", program(f))});
     QCOMPARE(f.launcher.started.size(), fault == "refused" ? 1 : 0);
     QCOMPARE(f.ended->count(), 0);
@@ -273,6 +290,21 @@ void TestHelp::desktopLauncherStartsInTheFolderWithoutAShell()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
+    const QString folder = dir.filePath("runtime");
+    QVERIFY(QDir().mkpath(folder));
+    const QString pwned = dir.filePath("pwned");
+#ifdef Q_OS_WIN
+    // The recorder writes its working folder and its arguments beside itself.
+    const QString recorder = CopyRecorder(dir.path());
+    QVERIFY(!recorder.isEmpty());
+    DesktopLauncher launcher;
+    QVERIFY(launcher.Start(recorder, {"Tobrik.cfg", "$(touch " + pwned + ")", "a & echo b > " + pwned}, folder));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dir.filePath("args.txt")), 10000);
+    QCOMPARE(QDir::fromNativeSeparators(QString::fromUtf8(readFile(dir.filePath("cwd.txt")))).toLower(),
+             (folder + "\n").toLower());
+    QCOMPARE(readFile(dir.filePath("args.txt")),
+             ("Tobrik.cfg\n$(touch " + pwned + ")\na & echo b > " + pwned + "\n").toUtf8());
+#else
     const QString recorder = dir.filePath("recorder");
     const QString out = dir.filePath("out.txt");
     QVERIFY(writeFile(recorder, QStringLiteral("#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } "
@@ -280,14 +312,12 @@ void TestHelp::desktopLauncherStartsInTheFolderWithoutAShell()
                                     .arg(out)
                                     .toUtf8()));
     QVERIFY(QFile::setPermissions(recorder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    const QString folder = dir.filePath("runtime");
-    QVERIFY(QDir().mkpath(folder));
-    const QString pwned = dir.filePath("pwned");
 
     DesktopLauncher launcher;
     QVERIFY(launcher.Start(recorder, {"Tobrik.cfg", "$(touch " + pwned + ")"}, folder));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(out), 10000);
     QCOMPARE(readFile(out), (folder + "\nTobrik.cfg\n$(touch " + pwned + ")\n").toUtf8());
+#endif
     QVERIFY(!QFileInfo::exists(pwned));
     QVERIFY(!launcher.Start(QString(), {}, folder));
     QVERIFY(!launcher.Start(dir.filePath("missing"), {}, folder));

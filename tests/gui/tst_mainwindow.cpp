@@ -9,6 +9,7 @@
 #include "common/fields.h"
 #include "data/logliste.h"
 #include "data/userliste.h"
+#include "desktopscreen.h"
 #include "loopbackports.h"
 #include "net/endpoints.h"
 #include "shell/power.h"
@@ -425,13 +426,8 @@ void TestMainWindow::receivedMessageIsStoredAcknowledgedAndShown()
 int main(int argc, char** argv)
 {
     QTemporaryDir dir;
-    const QString config = dir.filePath("screen.json");
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(R"({"screens": [{"name": "Desktop", "x": 0, "y": 0, "width": 1920, "height": 1080}]})") < 0)
+    if (!UseDesktopSizedScreen(dir))
         return 1;
-    file.close();
-    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QFile::encodeName(config));
     QApplication app(argc, argv);
     TestMainWindow test;
     return QTest::qExec(&test, argc, argv);

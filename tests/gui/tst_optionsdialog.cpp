@@ -1,5 +1,6 @@
 // The options dialog: the record in and out, its enabling rules, "Standa&rd", the keyboard walk with its
 // focus cues, the voice sample, and the layout computed from the font.
+#include "desktopscreen.h"
 #include "doubles/speechdoubles.h"
 #include "shell/gui/layout.h"
 #include "shell/gui/optionsdialog.h"
@@ -688,13 +689,8 @@ void TestOptionsDialog::largePrint()
 int main(int argc, char** argv)
 {
     QTemporaryDir dir;
-    const QString config = dir.filePath("screen.json");
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(R"({"screens": [{"name": "Desktop", "x": 0, "y": 0, "width": 1920, "height": 1080}]})") < 0)
+    if (!UseDesktopSizedScreen(dir))
         return 1;
-    file.close();
-    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QFile::encodeName(config));
     QApplication app(argc, argv);
     TestOptionsDialog test;
     return QTest::qExec(&test, argc, argv);

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 
 class TestStatus : public QObject
 {
@@ -22,6 +23,7 @@ private slots:
     void stateChosenDuringStartIsNotBroadcastAtOnce();
     void trayAutostartWritesTheEntry();
     void traySoundsSwitchIsSaved();
+    void oldRunKeyEntryBecomesTheShortcut();
     void silentStartSwitchesAutostartOn();
 };
 
@@ -155,9 +157,17 @@ void TestStatus::trayAutostartWritesTheEntry()
     QVERIFY(autostart->isChecked());
     QFile file(entry);
     QVERIFY(file.open(QIODevice::ReadOnly));
+#ifdef Q_OS_WIN
+    // A shell link: its header size (76) first, the arguments inside as UTF-16.
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith(QByteArray("L\0\0\0", 4)));
+    const QString arguments = QStringLiteral("/systemstartup");
+    QVERIFY(bytes.contains(QByteArray(reinterpret_cast<const char*>(arguments.utf16()), arguments.size() * 2)));
+#else
     const QString text = QString::fromUtf8(file.readAll());
     QVERIFY(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     QVERIFY(text.contains(QStringLiteral(" /systemstartup\n")));
+#endif
     QVERIFY(f.window->settings().Einstellungen.AutostartS);
     file.close();
 
@@ -177,6 +187,27 @@ void TestStatus::traySoundsSwitchIsSaved()
     QCOMPARE(f.window->settings().Einstellungen.SoundsWiedergebenS, !before);
     QCOMPARE(f.store.readDword("SoundsWiedergeben"), std::optional<uint32_t>(before ? 0 : 1));
     QVERIFY(!f.store.writes().empty());
+}
+
+void TestStatus::oldRunKeyEntryBecomesTheShortcut()
+{
+#ifdef Q_OS_WIN
+    // The Run key of the tests' Wine prefix, with a value named after this test program, as an old version
+    // of the program would have left it.
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QSettings run(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
+                  QSettings::NativeFormat);
+    run.setValue(name, QCoreApplication::applicationFilePath());
+    run.sync();
+    Fixture f;
+    f.start();
+    QVERIFY(QFile::exists(f.dir.path() + "/autostart/tobrik.desktop"));
+    QVERIFY(f.window->settings().Einstellungen.AutostartS);
+    run.sync();
+    QVERIFY(!run.contains(name));
+#else
+    QSKIP("Linux has no Run key");
+#endif
 }
 
 void TestStatus::silentStartSwitchesAutostartOn()

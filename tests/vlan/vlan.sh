@@ -297,7 +297,7 @@ vlan_wait_line() {
     out="$(vlan_dir "$1")/$2.out"
     n=$(awk -v s="$5" 'BEGIN { printf "%d", s * 50 }')
     for ((i = 0; i <= n; i++)); do
-        VLAN_REPLY=$(tail -n +"$(($3 + 1))" "$out" 2>/dev/null | awk -v re="$4" '{ print } $0 ~ re { found = 1; exit } END { exit !found }') &&
+        VLAN_REPLY=$(tail -n +"$(($3 + 1))" "$out" 2>/dev/null | awk -v re="$4" '{ sub(/\r$/, ""); print } $0 ~ re { found = 1; exit } END { exit !found }') &&
             return 0
         sleep 0.02
     done

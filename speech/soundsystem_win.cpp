@@ -1,0 +1,7 @@
+// Placeholder until the Windows speech back ends land.
+#include "speech/soundsystem.h"
+
+TSystemSound FindSystemSound(const QString&)
+{
+    return {};
+}
