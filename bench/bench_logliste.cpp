@@ -1,5 +1,6 @@
 // Figures for the message log store: LoadLogs over a large log folder next to merely reading its bytes,
-// and the time of filing one received message into a 1 MB log (which saves it).
+// at two folder sizes to show how it grows, and the time of filing one received message into a 1 MB log
+// (which saves it). "--profile N [partners]" only loads a folder N times, for a profiler.
 #include "data/logformat.h"
 #include "data/logliste.h"
 #include "doubles/clock.h"
@@ -18,10 +19,9 @@
 
 namespace {
 
-constexpr int Partner = 1000;
 constexpr int Tage = 90;
 constexpr int NachrichtenProTag = 6;
-constexpr int Laeufe = 5;
+constexpr int Laeufe = 11;
 
 const ManualClock& Uhr()
 {
@@ -54,11 +54,11 @@ QString Gespraech(const QString& name, int tage, int startNr)
     return text;
 }
 
-qint64 BaueOrdner(const QString& ordner)
+qint64 BaueOrdner(const QString& ordner, int partner)
 {
     qint64 bytes = 0;
     QString eingang;
-    for (int p = 0; p < Partner; ++p) {
+    for (int p = 0; p < partner; ++p) {
         const QString user = QStringLiteral("user%1").arg(p);
         const QString pc = QStringLiteral("PC-%1").arg(p % 97);
         const QString name = QStringLiteral("Kollegin Nr. %1").arg(p);
@@ -104,27 +104,74 @@ qint64 LiesAlles(const QString& ordner)
     return summe;
 }
 
+// LoadLogs and a raw read of the same folder, side by side; false when the folder cannot be built.
+bool Vergleiche(int partner)
+{
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/bench_logliste-XXXXXX"));
+    if (!dir.isValid())
+        return false;
+    const QString ordner = dir.path() + u'/';
+    const qint64 bytes = BaueOrdner(ordner, partner);
+    if (bytes < 0)
+        return false;
+    // Once each first, so both meet the same warm page cache.
+    LiesAlles(ordner);
+    TLogListe(ordner, Uhr()).LoadLogs();
+    // Taken in turns, so a busy moment of the machine falls on both alike. A fresh store each time, as at
+    // start; freeing the previous one is not timed.
+    std::vector<double> lesenZeiten;
+    std::vector<double> ladenZeiten;
+    int eingang = 0;
+    int verlauf = 0;
+    for (int i = 0; i < Laeufe; ++i) {
+        QElapsedTimer t;
+        t.start();
+        LiesAlles(ordner);
+        lesenZeiten.push_back(double(t.nsecsElapsed()) / 1e6);
+        TLogListe logs(ordner, Uhr());
+        t.restart();
+        logs.LoadLogs();
+        ladenZeiten.push_back(double(t.nsecsElapsed()) / 1e6);
+        eingang = logs.Count(1);
+        verlauf = logs.Count(2);
+    }
+    const auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    const double lesen = median(lesenZeiten);
+    const double laden = median(ladenZeiten);
+    std::printf("%4d partners, %d days, %5.1f MB: readAll %6.1f ms, LoadLogs %6.1f ms, ratio %.2f (inbox %d, "
+                "history %d)\n",
+                partner, Tage, double(bytes) / 1e6, lesen, laden, laden / lesen, eingang, verlauf);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc >= 3 && QByteArray(argv[1]) == "--profile") {
+        const int partner = argc > 3 ? QByteArray(argv[3]).toInt() : 1000;
+        QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/bench_logliste-XXXXXX"));
+        if (!dir.isValid() || BaueOrdner(dir.path() + u'/', partner) < 0)
+            return 1;
+        const int n = QByteArray(argv[2]).toInt();
+        std::printf("LoadLogs x %d: median %.1f ms\n", n,
+                    MedianMs(n, [&] { TLogListe(dir.path() + u'/', Uhr()).LoadLogs(); }));
+        return 0;
+    }
+    std::printf("medians of %d runs\n", Laeufe);
+    for (int partner : {200, 1000}) {
+        if (!Vergleiche(partner))
+            return 1;
+    }
+
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/bench_logliste-XXXXXX"));
     if (!dir.isValid())
         return 1;
-    const QString ordner = dir.path() + u'/';
-    const qint64 bytes = BaueOrdner(ordner);
-    if (bytes < 0)
-        return 1;
-    std::printf("fixture: %d partners, %d days, %.1f MB\n", Partner, Tage, double(bytes) / 1e6);
-
-    TLogListe logs(ordner, Uhr());
-    const double lesen = MedianMs(Laeufe, [&] { LiesAlles(ordner); });
-    const double laden = MedianMs(Laeufe, [&] { logs.LoadLogs(); });
-    std::printf("LoadLogs: median %.1f ms (inbox %d, history %d)\n", laden, logs.Count(1), logs.Count(2));
-    std::printf("readAll of every file: median %.1f ms\n", lesen);
-    std::printf("ratio LoadLogs / readAll: %.2f\n", laden / lesen);
-
+    TLogListe logs(dir.path() + u'/', Uhr());
     // One partner with a 1 MB conversation receives messages; each Add saves the log and the inbox file.
     TUserListeRec gross;
     gross.UserName = QStringLiteral("gross");

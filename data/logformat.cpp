@@ -3,6 +3,9 @@
 #include "common/texts.h"
 
 #include <QCryptographicHash>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -253,5 +256,53 @@ QString ConversationFromLog(QStringView body, const QDate& today)
     if (kopiert == 0)
         return text.toString();
     out += text.sliced(kopiert);
+    return out;
+}
+
+bool HasLoneLineBreak(QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    // Whether the character before position i is a CR.
+    bool crVorher = false;
+#if defined(__SSE2__)
+    // Eight characters at a time: every LF must stand right after a CR, and every CR right before an LF,
+    // so the LF mask is the CR mask moved on by one character (two mask bits).
+    const __m128i cr = _mm_set1_epi16(0x0D);
+    const __m128i lf = _mm_set1_epi16(0x0A);
+    unsigned uebertrag = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned crBits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, cr)));
+        const unsigned lfBits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(v, lf)));
+        if (lfBits != (((crBits << 2) | uebertrag) & 0xFFFF))
+            return true;
+        uebertrag = crBits >> 14;
+    }
+    crVorher = uebertrag != 0;
+#endif
+    for (; i < n; ++i) {
+        const bool istLf = p[i] == u'\n';
+        if (istLf != crVorher)
+            return true;
+        crVorher = p[i] == u'\r';
+    }
+    return crVorher;
+}
+
+QString ConversationFromLog(QString&& fileText, qsizetype bodyStart, const QDate& today, bool crLfOnly)
+{
+    const QStringView body = QStringView(fileText).sliced(bodyStart);
+    const QStringView text = TrimBlanks(body.first(PrunedLength(body, today)));
+    // Pruning cuts at line starts and trimming takes whole runs of breaks, so no pair is split.
+    if (!crLfOnly && HasLoneLineBreak(text))
+        return ConversationFromLog(body, today);
+    const qsizetype anfang = text.data() - fileText.constData();
+    const qsizetype ende = anfang + text.size();
+    QString out = std::move(fileText);
+    out.truncate(ende);
+    // Cutting off the front only moves the string's start within its block.
+    out.remove(0, anfang);
     return out;
 }

@@ -59,3 +59,9 @@ qsizetype PrunedLength(QStringView text, const QDate& today);
 // The conversation as held in memory from a log file's lines after the header: old blocks
 // pruned, every line break as CR LF, trimmed at both ends.
 QString ConversationFromLog(QStringView body, const QDate& today);
+// The same from a whole log file's text whose conversation begins at bodyStart; takes the text over,
+// so a log whose line breaks are all CR LF is not copied. crLfOnly: the caller knows that they are.
+QString ConversationFromLog(QString&& fileText, qsizetype bodyStart, const QDate& today, bool crLfOnly = false);
+
+// Whether a CR or LF stands anywhere but in a CR LF pair.
+bool HasLoneLineBreak(QStringView text);

@@ -238,10 +238,11 @@ void TLogListe::LadeEingang(const QSet<QString>& vorhandeneBasen)
 // False when the file is not to be listed: unreadable, empty, damaged or without messages.
 bool TLogListe::LadeLog(const QFileInfo& datei, TUserListeRec& user) const
 {
-    user.Zeit = datei.lastModified();
-    const TextFileResult gelesen = LoadTextFile(datei.filePath());
+    TextFileResult gelesen = LoadTextFile(datei.filePath());
     if (!gelesen.ok || gelesen.text.isEmpty())
         return false;
+    // From the open file: one path lookup less per log.
+    user.Zeit = gelesen.modified;
     QStringView rest;
     const QStringView kopf = FirstLine(gelesen.text, &rest);
     const QStringList felder = GetFelder(kopf.toString());
@@ -261,7 +262,8 @@ bool TLogListe::LadeLog(const QFileInfo& datei, TUserListeRec& user) const
     // As a sender does with an empty display name, so the header keeps its three fields.
     if (user.Name.isEmpty())
         user.Name = user.UserName;
-    user.Text = ConversationFromLog(rest, FClock.now().date());
+    user.Text = ConversationFromLog(std::move(gelesen.text), rest.data() - gelesen.text.constData(),
+                                    FClock.now().date(), gelesen.crLfOnly);
     return !user.Text.isEmpty();
 }
 

@@ -45,6 +45,31 @@ int asciiPrefix16(const unsigned char* p, char16_t* d)
 #endif
 }
 
+// Whether every CR and LF among the next n bytes (n <= 16, all 16 readable) stands in a CR LF pair
+// with its neighbour; crBefore tells whether the byte before is a CR, and becomes whether the last is.
+bool pairedBreaks16(const unsigned char* p, int n, bool& crBefore)
+{
+    if (n == 0)
+        return true;
+    const unsigned keep = n == 16 ? 0xFFFFu : (1u << n) - 1;
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned cr = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')))) & keep;
+    const unsigned lf = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')))) & keep;
+#else
+    unsigned cr = 0;
+    unsigned lf = 0;
+    for (int k = 0; k < n; ++k) {
+        cr |= unsigned(p[k] == '\r') << k;
+        lf |= unsigned(p[k] == '\n') << k;
+    }
+#endif
+    // An LF exactly where the byte before is a CR.
+    const bool paired = lf == (((cr << 1) | unsigned(crBefore)) & keep);
+    crBefore = (cr >> (n - 1)) & 1;
+    return paired;
+}
+
 // The state shared by checking and decoding: which lead bytes open how long a sequence, and
 // which finished code points are allowed (no over-long forms, no surrogates, nothing above U+10FFFF).
 struct Utf8State
@@ -85,12 +110,16 @@ class Utf8Decoder
 {
 public:
     explicit Utf8Decoder(qsizetype expectedBytes)
-        : m_text(expectedBytes, Qt::Uninitialized)
+        // feed wants two spare units, for a pair that a block's first byte completes; without them the
+        // first feed would copy the whole string into a larger one.
+        : m_text(expectedBytes + 2, Qt::Uninitialized)
     {
     }
     bool feed(const char* data, qsizetype size);
     bool finish() const { return m_ok && m_state.pending == 0; }
     bool nonAsciiSeen() const { return m_nonAscii; }
+    // Every CR and LF of the text so far stands in a CR LF pair.
+    bool crLfOnly() const { return m_paired && !m_crBefore; }
     QString take()
     {
         m_text.resize(m_used);
@@ -103,6 +132,8 @@ private:
     Utf8State m_state;
     bool m_ok = true;
     bool m_nonAscii = false;
+    bool m_paired = true;
+    bool m_crBefore = false;
 };
 
 bool Utf8Decoder::feed(const char* data, qsizetype size)
@@ -114,12 +145,48 @@ bool Utf8Decoder::feed(const char* data, qsizetype size)
         m_text.resize(m_used + size + 2);
     char16_t* const begin = reinterpret_cast<char16_t*>(m_text.data());
     char16_t* d = begin + m_used;
+    // Locals instead of members, so the compiler keeps them in registers.
     Utf8State s = m_state;
+    bool ok = true;
+    bool nonAscii = m_nonAscii;
+    // Learnt on the way, so the log store need not look at every line break of the text again.
+    bool paired = m_paired;
+    bool crBefore = m_crBefore;
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const auto* end = p + size;
     while (p < end) {
+#if defined(__SSE2__)
+        // Runs of 32 ASCII bytes, the bulk of a log, in one step.
+        while (s.pending == 0 && end - p >= 32) {
+            const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+            if (_mm_movemask_epi8(_mm_or_si128(v0, v1)) != 0)
+                break;
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v0, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v0, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), _mm_unpacklo_epi8(v1, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 24), _mm_unpackhi_epi8(v1, zero));
+            if (paired) {
+                const __m128i cr = _mm_set1_epi8('\r');
+                const __m128i lf = _mm_set1_epi8('\n');
+                const uint32_t crBits = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v0, cr))) |
+                                        uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v1, cr))) << 16;
+                const uint32_t lfBits = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v0, lf))) |
+                                        uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v1, lf))) << 16;
+                paired = lfBits == ((crBits << 1) | uint32_t(crBefore));
+                crBefore = crBits >> 31;
+            }
+            d += 32;
+            p += 32;
+        }
+        if (p == end)
+            break;
+#endif
         if (s.pending == 0 && end - p >= 16) {
             const int n = asciiPrefix16(p, d);
+            if (paired)
+                paired = pairedBreaks16(p, n, crBefore);
             d += n;
             p += n;
             if (n == 16)
@@ -128,11 +195,20 @@ bool Utf8Decoder::feed(const char* data, qsizetype size)
         const unsigned char b = *p++;
         if (s.pending == 0 && b < 0x80) {
             *d++ = b;
+            paired = paired && (b == '\n') == crBefore;
+            crBefore = b == '\r';
             continue;
         }
-        m_nonAscii = true;
-        m_ok = s.pending == 0 ? s.lead(b) : s.continuation(b);
-        if (!m_ok)
+        nonAscii = true;
+        paired = paired && !crBefore;
+        crBefore = false;
+        // German text is mostly two-byte sequences: those whole in this block need no state.
+        if (s.pending == 0 && b >= 0xC2 && b <= 0xDF && p < end && (*p & 0xC0) == 0x80) {
+            *d++ = static_cast<char16_t>((b & 0x1F) << 6 | (*p++ & 0x3F));
+            continue;
+        }
+        ok = s.pending == 0 ? s.lead(b) : s.continuation(b);
+        if (!ok)
             break;
         if (s.pending > 0)
             continue;
@@ -143,6 +219,10 @@ bool Utf8Decoder::feed(const char* data, qsizetype size)
             *d++ = static_cast<char16_t>(s.codePoint);
         }
     }
+    m_ok = ok;
+    m_nonAscii = nonAscii;
+    m_paired = paired;
+    m_crBefore = crBefore;
     m_state = s;
     m_used = d - begin;
     return m_ok;
@@ -208,7 +288,7 @@ QString decodeUtf16(QByteArrayView bytes)
 }
 
 // Strict UTF-8 after an optional byte-order mark, else ANSI, which decodes every byte.
-TextFileResult utf8OrAnsi(const QByteArray& bytes)
+TextFileResult utf8OrAnsi(QByteArrayView bytes)
 {
     TextFileResult result;
     result.ok = true;
@@ -216,6 +296,7 @@ TextFileResult utf8OrAnsi(const QByteArray& bytes)
     const QByteArrayView body = QByteArrayView(bytes).sliced(bom ? 3 : 0);
     Utf8Decoder decoder(body.size());
     if (decoder.feed(body.data(), body.size()) && decoder.finish()) {
+        result.crLfOnly = decoder.crLfOnly();
         result.text = decoder.take();
         result.type = bom ? ftUtf8Bom : ftUtf8;
     } else {
@@ -225,13 +306,13 @@ TextFileResult utf8OrAnsi(const QByteArray& bytes)
     return result;
 }
 
-QString decodeByType(TFileTextType type, const QByteArray& bytes)
+QString decodeByType(TFileTextType type, QByteArrayView bytes)
 {
     switch (type) {
     case ftUnicode:
         return decodeUtf16(bytes);
     case ftRtf:
-        return RtfToPlainText(bytes);
+        return RtfToPlainText(bytes.toByteArray());
     case ftUtf8Bom:
         return utf8OrAnsi(bytes).text;
     case ftUtf8:
@@ -242,27 +323,19 @@ QString decodeByType(TFileTextType type, const QByteArray& bytes)
     return DecodeAnsi(bytes);
 }
 
-// Reads and decodes in one pass; valid UTF-8 that holds non-ASCII text is UTF-8, wherever that
-// text starts. Pure ASCII reads the same either way and counts as ANSI.
-bool loadUndecided(QFile& file, QByteArray& block, qsizetype got, TextFileResult& result)
+// Valid UTF-8 that holds non-ASCII text is UTF-8, wherever that text starts. Pure ASCII reads the
+// same either way and counts as ANSI.
+void decodeUndecided(QByteArrayView bytes, TextFileResult& result)
 {
-    Utf8Decoder decoder(file.size());
-    while (got > 0 && decoder.feed(block.constData(), got)) {
-        got = file.read(block.data(), BlockSize);
-        if (got < 0)
-            return false;
-    }
-    if (decoder.finish()) {
+    Utf8Decoder decoder(bytes.size());
+    if (decoder.feed(bytes.data(), bytes.size()) && decoder.finish()) {
         result.type = decoder.nonAsciiSeen() ? ftUtf8 : ftAnsi;
+        result.crLfOnly = decoder.crLfOnly();
         result.text = decoder.take();
-        return true;
+        return;
     }
     result.type = ftAnsi;
-    if (!file.seek(0))
-        return false;
-    const QByteArray bytes = file.readAll();
     result.text = DecodeAnsi(bytes);
-    return file.error() == QFileDevice::NoError;
 }
 
 QByteArray encode(const QString& text, TFileTextType type, const RtfFont* font)
@@ -363,6 +436,30 @@ TFileTextType FileTextType(const QString& fileName)
 
 namespace {
 
+// Kept between calls, so reading a folder of logs does not allocate and fault in a buffer per file;
+// one larger than this is given back after use.
+constexpr qsizetype KeptBufferSize = 4 * 1024 * 1024;
+
+// The whole file into buffer, whose size becomes the file's; false on a read error.
+bool readWhole(QFile& file, QByteArray& buffer)
+{
+    qsizetype used = 0;
+    qsizetype want = qMax<qsizetype>(file.size() + 1, 1); // one more byte tells that the end was reached
+    for (;;) {
+        if (buffer.size() < used + want)
+            buffer.resize(used + want);
+        const qint64 got = file.read(buffer.data() + used, want);
+        if (got < 0)
+            return false;
+        used += got;
+        if (got < want)
+            break;
+        want = qMax<qsizetype>(BlockSize, used); // the file grew while being read
+    }
+    buffer.resize(used);
+    return true;
+}
+
 TextFileResult loadTextFile(const QString& fileName)
 {
     TextFileResult result;
@@ -370,21 +467,34 @@ TextFileResult loadTextFile(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return result;
-    // The type is FileTextType's, decided while reading, so the file is read only once.
-    QByteArray block(BlockSize, Qt::Uninitialized);
-    const qsizetype got = file.read(block.data(), BlockSize);
-    if (got < 0)
+    thread_local QByteArray buffer;
+    const bool read = readWhole(file, buffer);
+    struct Release
+    {
+        QByteArray& b;
+        ~Release()
+        {
+            if (b.capacity() > KeptBufferSize)
+                b = QByteArray();
+        }
+    } release{buffer};
+    if (!read)
         return result;
-    if (const auto decided = typeFromHead(QByteArrayView(block).first(got))) {
-        block.truncate(got);
-        block += file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return result;
+    const QByteArrayView bytes(buffer);
+    // The type is FileTextType's, decided from the bytes read once.
+    if (const auto decided = typeFromHead(bytes.first(qMin(bytes.size(), BlockSize)))) {
         result.type = *decided;
-        result.text = decodeByType(*decided, block);
-    } else if (!loadUndecided(file, block, got, result)) {
-        return TextFileResult{false, QString(), ftUnknown, FileTextTypeError};
+        if (*decided == ftUtf8Bom) {
+            TextFileResult utf8 = utf8OrAnsi(bytes);
+            result.text = std::move(utf8.text);
+            result.crLfOnly = utf8.crLfOnly;
+        } else {
+            result.text = decodeByType(*decided, bytes);
+        }
+    } else {
+        decodeUndecided(bytes, result);
     }
+    result.modified = file.fileTime(QFileDevice::FileModificationTime);
     result.ok = true;
     result.error.clear();
     return result;
@@ -398,7 +508,7 @@ TextFileResult LoadTextFile(const QString& fileName)
         return loadTextFile(fileName);
     } catch (const std::bad_alloc&) {
         // A file too large for memory is as unreadable as a missing one.
-        return TextFileResult{false, QString(), ftUnknown, FileTextTypeError};
+        return TextFileResult{false, QString(), ftUnknown, FileTextTypeError, QDateTime(), false};
     }
 }
 

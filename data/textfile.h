@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <cstdint>
 
@@ -25,6 +26,10 @@ struct TextFileResult
     QString text;
     TFileTextType type = ftUnknown;
     QString error;
+    QDateTime modified; // LoadTextFile: the file's last-write time, local, taken from the open file
+    // True when the decoder saw that every CR and LF of text stands in a CR LF pair; false also when
+    // it did not look (only UTF-8 is looked at).
+    bool crLfOnly = false;
 };
 
 // Error texts, exactly as the user-facing code expects them.

@@ -1,6 +1,8 @@
 #include "common/fields.h"
+#include "data/ansi.h"
 #include "data/logformat.h"
 #include "data/logliste.h"
+#include "data/textfile.h"
 #include "doubles/clock.h"
 #include "testenv.h"
 
@@ -8,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 #ifdef Q_OS_LINUX
 #include <csignal>
@@ -46,6 +50,18 @@ void writeBytes(const QString& path, const QByteArray& bytes, const QDateTime& m
         QVERIFY(f.setFileTime(mtime, QFileDevice::FileModificationTime));
 }
 
+// The plain reading of "every CR and LF stands in a CR LF pair".
+bool loneBreakByHand(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))
+            return true;
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r'))
+            return true;
+    }
+    return false;
+}
+
 QStringList folderEntries(const QString& path)
 {
     return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
@@ -82,6 +98,8 @@ private slots:
     void lookupsAndEdits();
     void updateTakesNewDisplayNames_data();
     void updateTakesNewDisplayNames();
+    void loadingWithoutCopyEqualsCopying_data();
+    void loadingWithoutCopyEqualsCopying();
 
 private:
     QString folder() const { return m_dir->path() + u'/'; }
@@ -600,6 +618,74 @@ void TestLogListe::updateTakesNewDisplayNames()
     QCOMPARE(logs.Get(TLogListe::Verlauf, 0).Name, historyName);
     QCOMPARE(logs.Get(TLogListe::Verlauf, 0).Text, QString("b"));
     QVERIFY(folderEntries(folder()).isEmpty());
+}
+
+void TestLogListe::loadingWithoutCopyEqualsCopying_data()
+{
+    // The file's bytes and the text they decode to.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const QString head = "anna|Anna|PC1\r\n";
+    const QString block = blockLines(3, "Grüße\r\naus Raum 12");
+    auto add = [&](const char* name, const QString& body) {
+        const QString text = head + body;
+        QTest::addRow("UTF-8 with mark: %s", name) << Bom + text.toUtf8() << text;
+        QTest::addRow("UTF-8 without mark: %s", name) << text.toUtf8() << text;
+        QTest::addRow("Windows-1252: %s", name) << EncodeAnsi(text) << text;
+    };
+    add("CR LF only", block + "\r\n" + block + "\r\n");
+    add("blanks and breaks around the conversation", "\r\n \r\n" + block + " \r\n\r\n");
+    add("old blocks pruned", block + "\r\n" + blockLines(100, "alt\r\nalt") + "\r\n");
+    add("no line break at the end", block);
+    add("Windows-1252 letters of 0x80-0x9F", block + "\r\n\u20AC \u201E\u201C \u0160\u0178\r\n" + block);
+    add("header only", QString());
+    // Each kind of break at every place around the 8- and 16-character steps, after ASCII and after an
+    // umlaut.
+    const char* kinds[] = {"\r", "\n", "\n\r", "\r\r\n", "\r\n\n", "\r\n"};
+    for (const char* kind : kinds) {
+        for (int pos = 0; pos <= 34; ++pos) {
+            for (const QString& filler : {QStringLiteral("abcdefgh"), QStringLiteral("äbcdöfgh")}) {
+                QString body = block + "\r\n";
+                for (int i = 0; i < 6; ++i)
+                    body += filler;
+                body.insert(body.size() - 48 + pos, QString::fromLatin1(kind));
+                body += "\r\nEnde";
+                const QString text = head + body;
+                QTest::addRow("%s at %d after %s", QByteArray(kind).toPercentEncoding().constData(), pos,
+                              filler.at(0) == u'a' ? "ASCII" : "an umlaut")
+                    << Bom + text.toUtf8() << text;
+            }
+        }
+    }
+    // The decoder meets the umlaut only after the first block of the file.
+    const QString late = head + block + "\r\n" + QString(70000, u'x') + "\r\nä\rö\r\n";
+    QTest::newRow("late umlaut after 64 KiB with a lone CR") << late.toUtf8() << late;
+    QTest::newRow("late umlaut after 64 KiB, CR LF only")
+        << (head + QString(70000, u'x') + "\r\nä").toUtf8() << head + QString(70000, u'x') + "\r\nä";
+}
+
+// Reading a log takes the decoded text over and relies on what the decoder learnt about its line breaks;
+// the result must be the same as the copying way of the first line split off.
+void TestLogListe::loadingWithoutCopyEqualsCopying()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    const QString path = folder() + "anna_PC1.log";
+    writeBytes(path, bytes);
+    TextFileResult gelesen = LoadTextFile(path);
+    QVERIFY(gelesen.ok);
+    QCOMPARE(gelesen.text, text);
+    QCOMPARE(HasLoneLineBreak(text), loneBreakByHand(text));
+    // Known where the UTF-8 decoder read the text (pure ASCII too); never claimed for Windows-1252.
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+    const bool utf8 = gelesen.type == ftUtf8 || gelesen.type == ftUtf8Bom || ascii;
+    QCOMPARE(gelesen.crLfOnly, utf8 && !loneBreakByHand(text));
+    QStringView rest;
+    FirstLine(text, &rest);
+    const QString copied = ConversationFromLog(rest, m_clock.now().date());
+    const qsizetype start = rest.data() - text.constData();
+    QCOMPARE(ConversationFromLog(std::move(gelesen.text), start, m_clock.now().date(), gelesen.crLfOnly), copied);
+    QVERIFY(!HasLoneLineBreak(copied));
 }
 
 QTEST_GUILESS_MAIN(TestLogListe)

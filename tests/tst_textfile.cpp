@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -55,6 +56,7 @@ private slots:
     void saveReplacesOldContent();
     void failedSaveLeavesOldFileIntact_data();
     void failedSaveLeavesOldFileIntact();
+    void filesReadOneAfterAnother();
 
 private:
     QString write(const QByteArray& bytes, const QString& name = QStringLiteral("file.txt"));
@@ -94,6 +96,11 @@ void TestTextFile::detectAndDecode_data()
     QTest::newRow("An empty file is ANSI and reads as the empty string") << QByteArray() << ftAnsi << QString();
     QTest::newRow("Pure ASCII is ANSI") << QByteArray("Hallo Welt\r\n") << ftAnsi << "Hallo Welt\r\n";
     QTest::newRow("Pure ASCII longer than one block is ANSI") << ascii64k + "bc" << ftAnsi << a64k + "bc";
+    QTest::newRow("ASCII ending where a step of 32 bytes ends")
+        << QByteArray(27, '<') + QByteArray("\0\x11!\0\0", 5) << ftAnsi
+        << QString(27, u'<') + QString::fromLatin1("\0\x11!\0\0", 5);
+    QTest::newRow("UTF-8 whose ASCII tail ends where a step of 32 bytes ends")
+        << QString(u"ä"_s).toUtf8() + QByteArray(64, 'a') << ftUtf8 << u"ä"_s + QString(64, u'a');
     QTest::newRow("ANSI umlauts and euro sign decode as Windows-1252") << QByteArray("Gr\xFC\xDF"
                                                                                      "e \x80 \x84x\x93")
                                                                        << ftAnsi << u"Grüße € „x“"_s;
@@ -309,6 +316,9 @@ void TestTextFile::ansiTableBothWays()
     QCOMPARE(decoded.at(0x80), QChar(0x20AC));
     QCOMPARE(decoded.at(0x9F), QChar(0x0178));
     QCOMPARE(decoded.at(0xFF), QChar(0x00FF));
+    // The same bytes at every offset, so each meets ASCII runs and table lookups in every position.
+    for (int shift = 1; shift < 17; ++shift)
+        QCOMPARE(DecodeAnsi(QByteArray(shift, 'x') + all + all), QString(shift, u'x') + decoded + decoded);
 }
 
 void TestTextFile::saveReplacesOldContent()
@@ -345,6 +355,29 @@ void TestTextFile::failedSaveLeavesOldFileIntact()
     QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("folder"))).isDir());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("folder"), QStringLiteral("old.txt")}));
+}
+
+// Reading reuses its buffer between files: nothing of a longer file read before may show in a shorter
+// one, also after a file too large to keep the buffer for; each result has its own file's time.
+void TestTextFile::filesReadOneAfterAnother()
+{
+    const QByteArray huge = QByteArray(5 * 1024 * 1024, 'x') + "\xC3\xA4";
+    const QList<QByteArray> contents = {QByteArray(100000, 'a') + "\xC3\xA4", "kurz", huge, "\xE4", QByteArray()};
+    const QList<QString> texts = {QString(100000, u'a') + u"ä"_s, "kurz", QString(5 * 1024 * 1024, u'x') + u"ä"_s,
+                                  u"ä"_s, QString()};
+    for (int i = 0; i < contents.size(); ++i) {
+        const QString path = write(contents.at(i), QStringLiteral("f%1.txt").arg(i));
+        const QDateTime zeit = QDateTime(QDate(2026, 1, 1 + i), QTime(10, 0, 0));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(zeit, QFileDevice::FileModificationTime));
+        f.close();
+        const TextFileResult result = LoadTextFile(path);
+        QVERIFY(result.ok);
+        QCOMPARE(result.text, texts.at(i));
+        QCOMPARE(result.modified, QFileInfo(path).lastModified());
+        QCOMPARE(result.modified, zeit);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTextFile)

@@ -49,6 +49,7 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -187,14 +188,14 @@ void TTB_Form1::Timer0StartTimer()
         SetAutostartS(true);
     m_settings->Einstellungen.AutostartS = AutostartS();
 
-    LogListe->LoadLogs();
-    if (LogListe->Count(TLogListe::Eingang) > 0)
-        SetAktUserName(LogListe->Get(TLogListe::Eingang, 0));
-    ResetEingangVerlauf(1);
-    ResetEingangVerlauf(2);
-    // Without an unread message the inbox commands start disabled, so the status bar offers none.
-    MenuAktClick();
-    MenuDateiClick();
+    StartLoadLogs();
+    if (!m_logsGeladenS) {
+        // Empty lists for now; without an unread message the inbox commands start disabled.
+        ResetEingangVerlauf(1);
+        ResetEingangVerlauf(2);
+        MenuAktClick();
+        MenuDateiClick();
+    }
 
     MenuStatusOnlineAbwesendBeschaeftigtClick(1);
     SetStimme();
@@ -209,6 +210,56 @@ void TTB_Form1::Timer0StartTimer()
     FensterMinimierenWiederherstellen(miniS);
     if (!miniS)
         Lb1Eingang->setFocus();
+}
+
+// A long history must not keep the window away: the logs are read on a thread, and when that takes
+// longer than LadenWartenMs the start goes on and the lists fill when the reading is done.
+void TTB_Form1::StartLoadLogs()
+{
+    constexpr int LadenWartenMs = 200;
+    m_ladeListe = std::make_unique<TLogListe>(m_env.logFolderPath, *m_env.clock);
+    TLogListe* liste = m_ladeListe.get();
+    std::function<void()> vorher = m_env.logsLoading;
+    m_ladeThread.reset(QThread::create([liste, vorher] {
+        if (vorher)
+            vorher();
+        liste->LoadLogs();
+    }));
+    connect(m_ladeThread.get(), &QThread::finished, this, &TTB_Form1::LogsLoaded, Qt::QueuedConnection);
+    m_ladeThread->start();
+    if (m_ladeThread->wait(QDeadlineTimer(LadenWartenMs)))
+        LogsLoaded();
+}
+
+void TTB_Form1::LogsLoaded()
+{
+    if (m_logsGeladenS || !m_ladeListe || !m_ladeThread)
+        return;
+    // Called when the reading is done; the thread may still be winding up after its finished signal.
+    m_ladeThread->wait();
+    LogListe = std::move(m_ladeListe);
+    m_logsGeladenS = true;
+    // Receiver and sender work on the store they were made with.
+    m_sender.reset();
+    ConnectNetwork();
+    if (FAktUserName.PC.isEmpty()) {
+        if (LogListe->Count(TLogListe::Eingang) > 0)
+            SetAktUserName(LogListe->Get(TLogListe::Eingang, 0));
+    } else {
+        // Chosen while the logs were read: now with its conversation.
+        SetAktUserName(LogListe->Find(FAktUserName, true));
+    }
+    ResetEingangVerlauf(1);
+    ResetEingangVerlauf(2);
+    // Without an unread message the inbox commands start disabled, so the status bar offers none.
+    MenuAktClick();
+    MenuDateiClick();
+    // Filed now, in the order they came, each once; those of an earlier opening of the network are void.
+    const QList<TWartenderText> wartend = std::exchange(m_wartendeTexte, {});
+    for (const TWartenderText& t : wartend) {
+        if (t.generation == UdpQueueGeneration && m_receiver)
+            m_receiver->UdpS1TextUDPRead(t.payload, t.peer);
+    }
 }
 
 void TTB_Form1::showEvent(QShowEvent* event)
@@ -479,6 +530,9 @@ void TTB_Form1::EndProgram()
 
 void TTB_Form1::FormDestroy()
 {
+    // The reading thread uses the log folder and the clock.
+    if (m_ladeThread)
+        m_ladeThread->wait();
     HookS = false;
     UnregisterHotKeys();
     if (m_env.power) {

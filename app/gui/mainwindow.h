@@ -51,6 +51,7 @@ class QPushButton;
 class QStatusBar;
 class QSystemTrayIcon;
 class QTextEdit;
+class QThread;
 class QTimer;
 
 // Everything the window takes from outside, so tests can replace it.
@@ -79,8 +80,9 @@ struct TMainWindowEnv
     IGlobalKeys* globalKeys = nullptr;                     // null: no system-wide keys
     IKeyHook* keyHook = nullptr;                           // null: no double Ctrl
     std::function<bool()> trayAvailable;                   // null: whether the desktop has a tray now
-    ILauncher* launcher = nullptr; // opens files and addresses, starts the updater; null: the desktop's
-    QString programFolderPath;     // "History.txt", "Tobrik.ini" and the updater; empty: the program's own folder
+    ILauncher* launcher = nullptr;     // opens files and addresses, starts the updater; null: the desktop's
+    QString programFolderPath;         // "History.txt", "Tobrik.ini" and the updater; empty: the program's own folder
+    std::function<void()> logsLoading; // runs on the loading thread before the logs are read; tests hold it there
 };
 
 class TTB_Form1 : public QMainWindow
@@ -208,7 +210,10 @@ private:
     void OnHotKey(int id);
     void OnUnlocked();
     bool TrayAvailable() const;
+    void StartLoadLogs();
+    void LogsLoaded();
     void ConnectNetwork();
+    void UdpS1TextUDPRead(const QByteArray& payload, const QHostAddress& peer);
     void UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress& peer);
     void UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
     void SendFinished(bool ok, const TUserListeRec& recipient, const QString& text);
@@ -260,6 +265,19 @@ private:
     std::unique_ptr<TUserListe> UserListe;
     std::unique_ptr<TPCListe> PCListe;
     std::unique_ptr<TLogListe> LogListe;
+    // The logs are read on a thread of their own into a store of their own, which then replaces LogListe.
+    // Until then LogListe stays empty and nothing is filed into it: texts that arrive wait in
+    // m_wartendeTexte, sending is refused.
+    std::unique_ptr<TLogListe> m_ladeListe;
+    std::unique_ptr<QThread> m_ladeThread;
+    bool m_logsGeladenS = false;
+    struct TWartenderText
+    {
+        QByteArray payload;
+        QHostAddress peer;
+        int generation = 0;
+    };
+    QList<TWartenderText> m_wartendeTexte;
     std::unique_ptr<TParamClass> Param;
     std::unique_ptr<UdpEndpoints> m_endpoints;
     std::unique_ptr<TTextReceiver> m_receiver;

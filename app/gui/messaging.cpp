@@ -36,6 +36,9 @@ void TTB_Form1::ConnectNetwork()
 
     m_receiver = std::make_unique<TTextReceiver>(*m_endpoints, *LogListe, m_env.computerName, *m_env.clock);
     m_receiver->setStandBy([this] { return StandByS; });
+    // Texts come through the window, which holds them back while the logs are being read.
+    disconnect(m_endpoints.get(), &UdpEndpoints::textReceived, m_receiver.get(), nullptr);
+    connect(m_endpoints.get(), &UdpEndpoints::textReceived, this, &TTB_Form1::UdpS1TextUDPRead);
     connect(m_receiver.get(), &TTextReceiver::messageReceived, this, &TTB_Form1::UdpS1TextReceived);
 
     if (!m_sender) {
@@ -118,6 +121,19 @@ void TTB_Form1::RedrawOnlineListNow()
 
 // --- Receiving --------------------------------------------------------------------------------------
 
+void TTB_Form1::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddress& peer)
+{
+    // Filed into the still empty store, a message would replace its partner's whole log on disk. It waits,
+    // unacknowledged; beyond a bound the sender hears nothing and reports the failure itself.
+    constexpr qsizetype MaxWartend = 1000;
+    if (!m_logsGeladenS) {
+        if (m_wartendeTexte.size() < MaxWartend)
+            m_wartendeTexte.append({payload, peer, UdpQueueGeneration});
+        return;
+    }
+    m_receiver->UdpS1TextUDPRead(payload, peer);
+}
+
 void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText)
 {
     Ton(TSound::sIncoming, false);
@@ -161,6 +177,11 @@ void TTB_Form1::Btn1SendenClick()
     }
     if (StandByS || IsClosing)
         return;
+    // A sent message is filed into the log, which is not read yet.
+    if (!m_logsGeladenS) {
+        Beep();
+        return;
+    }
     if (!m_sender->send(FAktUserName, Memo1Text->toPlainText())) {
         Beep();
         return;

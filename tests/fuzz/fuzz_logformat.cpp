@@ -8,6 +8,8 @@
 #include <QDate>
 #include <QVector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QDate Today(2026, 12, 9);
@@ -84,6 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(hasOnlyCrLfBreaks(conversation));
     FUZZ_CHECK(conversation == TrimBlanks(conversation));
     FUZZ_CHECK(conversation.size() <= 2 * kept);
+    // Loading takes the file's text over instead of copying it, where the breaks are CR LF already.
+    FUZZ_CHECK(HasLoneLineBreak(body) == !hasOnlyCrLfBreaks(body));
+    FUZZ_CHECK(ConversationFromLog(QString(u"kopf\r\n"_s + body), 6, Today) == conversation);
+    if (hasOnlyCrLfBreaks(body))
+        FUZZ_CHECK(ConversationFromLog(QString(u"kopf\r\n"_s + body), 6, Today, true) == conversation);
 
     // A conversation written as a log and read back keeps its lines.
     TUserListeRec user;

@@ -19,6 +19,13 @@ void checkFile(const QString& path, const QByteArray& bytes)
     const TextFileResult loaded = LoadTextFile(path);
     FUZZ_CHECK(loaded.ok && loaded.error.isEmpty());
     FUZZ_CHECK(loaded.type == type);
+    // Claimed by the decoder only when true: every CR and LF of the text stands in a CR LF pair.
+    if (loaded.crLfOnly) {
+        for (qsizetype i = 0; i < loaded.text.size(); ++i) {
+            FUZZ_CHECK(loaded.text[i] != u'\r' || (i + 1 < loaded.text.size() && loaded.text[i + 1] == u'\n'));
+            FUZZ_CHECK(loaded.text[i] != u'\n' || (i > 0 && loaded.text[i - 1] == u'\r'));
+        }
+    }
     bool nonAscii = false;
     const bool utf8 = IsUtf8Stream(bytes, &nonAscii);
     switch (type) {

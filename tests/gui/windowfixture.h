@@ -58,8 +58,10 @@ struct Fixture
     std::unique_ptr<QSignalSpy> presence;
     std::unique_ptr<QSignalSpy> ended;
 
-    // beforeWindow runs once the ports are chosen, before the window opens them.
-    explicit Fixture(const QStringList& arguments = {}, const std::function<void(const UdpPorts&)>& beforeWindow = {})
+    // beforeWindow runs once the ports are chosen, before the window opens them; adjustEnv may change the
+    // environment before the window is made.
+    explicit Fixture(const QStringList& arguments = {}, const std::function<void(const UdpPorts&)>& beforeWindow = {},
+                     const std::function<void(TMainWindowEnv&)>& adjustEnv = {})
     {
         ports = freeLoopbackPorts();
         if (beforeWindow)
@@ -99,6 +101,8 @@ struct Fixture
         };
         env.launcher = &launcher;
         env.programFolderPath = dir.path() + "/program/";
+        if (adjustEnv)
+            adjustEnv(env);
         window = std::make_unique<TTB_Form1>(env);
         presence = std::make_unique<QSignalSpy>(&TTB_Form1Probe(*window).endpoints(), &UdpEndpoints::presenceReceived);
         ended = std::make_unique<QSignalSpy>(window.get(), &TTB_Form1::programEnded);

@@ -14,7 +14,11 @@ public:
         : w(window)
     {
     }
-    bool startSequenceRan() const { return w.SchonGestartetS; }
+    // The start sequence ran and the logs it reads are in the lists.
+    bool startSequenceRan() const { return w.SchonGestartetS && w.m_logsGeladenS; }
+    // The start sequence ran; the logs may still be being read.
+    bool startSequenceBegun() const { return w.SchonGestartetS; }
+    bool logsLoaded() const { return w.m_logsGeladenS; }
     int udpQueueGeneration() const { return w.UdpQueueGeneration; }
     TUserListe& userListe() { return *w.UserListe; }
     TLogListe& logListe() { return *w.LogListe; }
