@@ -11,6 +11,7 @@
 
 #include <array>
 #include <future>
+#include <memory>
 
 namespace {
 
@@ -256,9 +257,11 @@ void TLogSchreiber::Post(std::function<void()> job)
 
 bool TLogSchreiber::Call(const std::function<bool()>& job)
 {
-    std::promise<bool> ergebnis;
-    std::future<bool> f = ergebnis.get_future();
-    Post([&job, &ergebnis] { ergebnis.set_value(job()); });
+    // The job owns the promise: set_value may still touch it after the waiter below has woken and
+    // returned (with winpthreads it then corrupted the heap).
+    auto ergebnis = std::make_shared<std::promise<bool>>();
+    std::future<bool> f = ergebnis->get_future();
+    Post([&job, ergebnis] { ergebnis->set_value(job()); });
     return f.get();
 }
 

@@ -9,9 +9,11 @@
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <mutex>
 #endif
 #include <new>
 #include <optional>
+#include <vector>
 
 const QString FileTextTypeError = QStringLiteral("FileTextType konnte nicht ermittelt werden.");
 const QString Utf8OrAnsiError = QStringLiteral("Datei konnte weder als UTF-8 noch als ANSI gelesen werden: ");
@@ -440,6 +442,41 @@ namespace {
 // one larger than this is given back after use.
 constexpr qsizetype KeptBufferSize = 4 * 1024 * 1024;
 
+// Read buffers kept for the next read, so a load of many logs does not allocate for each. Not
+// thread_local: under mingw-w64 a thread_local with a destructor crashes when its thread ends.
+class TBufferPool
+{
+public:
+    QByteArray Take()
+    {
+        std::lock_guard<std::mutex> lock(FMutex);
+        if (FKept.empty())
+            return {};
+        QByteArray b = std::move(FKept.back());
+        FKept.pop_back();
+        return b;
+    }
+    void Give(QByteArray&& b)
+    {
+        if (b.capacity() > KeptBufferSize)
+            return;
+        std::lock_guard<std::mutex> lock(FMutex);
+        if (FKept.size() < MaxKept)
+            FKept.push_back(std::move(b));
+    }
+
+private:
+    static constexpr size_t MaxKept = 4; // the reading threads at once
+    std::mutex FMutex;
+    std::vector<QByteArray> FKept;
+};
+
+TBufferPool& BufferPool()
+{
+    static TBufferPool pool;
+    return pool;
+}
+
 // The whole file into buffer, whose size becomes the file's; false on a read error.
 bool readWhole(QFile& file, QByteArray& buffer)
 {
@@ -467,17 +504,13 @@ TextFileResult loadTextFile(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return result;
-    thread_local QByteArray buffer;
-    const bool read = readWhole(file, buffer);
+    QByteArray buffer = BufferPool().Take();
     struct Release
     {
         QByteArray& b;
-        ~Release()
-        {
-            if (b.capacity() > KeptBufferSize)
-                b = QByteArray();
-        }
+        ~Release() { BufferPool().Give(std::move(b)); }
     } release{buffer};
+    const bool read = readWhole(file, buffer);
     if (!read)
         return result;
     const QByteArrayView bytes(buffer);
