@@ -8,9 +8,11 @@ namespace {
 
 const QList<TUserListeRec> KeineUser;
 
+// Compared as a number: a mode converted from outside may lie beyond the named ones.
 bool validMode(TStatusMode mode)
 {
-    return mode >= 0 && mode < StatusModeCount;
+    const int value = static_cast<int>(mode);
+    return value >= 0 && value < StatusModeCount;
 }
 
 // An invalid time stands for a value that is not a number: it never equals anything.
