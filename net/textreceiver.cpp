@@ -7,6 +7,7 @@
 #include "net/protocol.h"
 
 #include <algorithm>
+#include <iterator>
 
 TTextReceiver::TTextReceiver(UdpEndpoints& endpoints, TLogListe& logs, const QString& computerName, const IClock& clock,
                              QObject* parent)
@@ -25,15 +26,17 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
         return;
     const std::optional<QString> text = Protocol::decodeDatagram(payload);
     const std::optional<Protocol::TTextMessage> msg = text ? Protocol::parseText(*text) : std::nullopt;
-    if (!msg || !Annehmen(peer))
+    if (!msg)
         return;
-
-    // Another sender may break lines with LF alone; the conversation knows one form.
-    const QString msgText = Protocol::crLfLineBreaks(msg->MsgText);
     TUserListeRec partner;
     partner.PC = msg->PC;
     partner.UserName = msg->UserName;
     partner.Name = msg->Name;
+    if (!Annehmen(peer, partner))
+        return;
+
+    // Another sender may break lines with LF alone; the conversation knows one form.
+    const QString msgText = Protocol::crLfLineBreaks(msg->MsgText);
     partner.Zeit = FClock.now();
     const QString block = BlockNachrichtVon(msg->Name, partner.Zeit, msgText, QString());
     const QByteArray ack = Protocol::buildAck(FComputerName, msg->MsgID);
@@ -51,7 +54,7 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
                      });
 }
 
-bool TTextReceiver::Annehmen(const QHostAddress& peer)
+bool TTextReceiver::Annehmen(const QHostAddress& peer, const TUserListeRec& partner)
 {
     const uint32_t now = FClock.tickCount();
     // Unsigned differences: a tick count that wrapped past 2^32 still gives the true age.
@@ -66,11 +69,26 @@ bool TTextReceiver::Annehmen(const QHostAddress& peer)
         FAufraeumenAb = std::max<qsizetype>(64, 2 * FGenommen.size());
     }
     const QHostAddress v4 = IPv4Adresse(peer);
-    QList<uint32_t>& ticks = FGenommen[v4.isNull() ? 0 : v4.toIPv4Address()];
+    const quint32 absender = v4.isNull() ? 0 : v4.toIPv4Address();
+    QList<uint32_t>& ticks = FGenommen[absender];
     while (!ticks.isEmpty() && abgelaufen(ticks.constFirst()))
         ticks.removeFirst();
     if (ticks.size() >= MaxMessagesPerWindow)
         return false;
+    const QString key = partner.PC + u'\n' + partner.UserName;
+    const bool bekanntS = FNeuePartner.contains(key) || FLogs.FindIndex(TLogListe::Eingang, partner) >= 0 ||
+                          FLogs.FindIndex(TLogListe::Verlauf, partner) >= 0;
+    if (!bekanntS) {
+        for (auto it = FNeuePartner.begin(); it != FNeuePartner.end();)
+            it = abgelaufen(it.value()) ? FNeuePartner.erase(it) : std::next(it);
+        if (FNeuePartner.size() >= MaxNewPartnersPerWindow) {
+            // A refused forger leaves no trace: its addresses would fill the table.
+            if (ticks.isEmpty())
+                FGenommen.remove(absender);
+            return false;
+        }
+        FNeuePartner.insert(key, now);
+    }
     ticks.append(now);
     return true;
 }

@@ -24,6 +24,11 @@ public:
     // any LimitWindowMs; the excess is neither stored nor acknowledged, so its sender reports a failure.
     static constexpr int MaxMessagesPerWindow = 60;
     static constexpr uint32_t LimitWindowMs = 60000;
+    // Forged sender addresses are free, so the limit per address alone does not bound the store: every
+    // partner without a conversation yet costs a log file and a row in the inbox. At most this many such
+    // new partners are taken within any LimitWindowMs, from all senders together; the rest is neither
+    // stored nor acknowledged. Partners with a conversation are not held back by it.
+    static constexpr int MaxNewPartnersPerWindow = 60;
 
     // Handles every text datagram of `endpoints`; acknowledges in the name of `computerName`.
     TTextReceiver(UdpEndpoints& endpoints, TLogListe& logs, const QString& computerName,
@@ -45,8 +50,9 @@ signals:
     void messageReceived(const TUserListeRec& partner, const QString& name, const QString& msgText);
 
 private:
-    // Counts one message from the sender; false when its limit is reached.
-    bool Annehmen(const QHostAddress& peer);
+    // Counts one message from the sender to `partner`; false when the sender's limit, or for a new
+    // partner the limit of new partners, is reached.
+    bool Annehmen(const QHostAddress& peer, const TUserListeRec& partner);
 
     UdpEndpoints& FEndpoints;
     TLogListe& FLogs;
@@ -57,4 +63,7 @@ private:
     QHash<quint32, QList<uint32_t>> FGenommen;
     // Senders silent for a window are swept out once the table has doubled since the last sweep.
     qsizetype FAufraeumenAb = 64;
+    // Partners new to the store taken within the last window, by PC and user name, with their tick: they
+    // count as known while their first message is still being stored.
+    QHash<QString, uint32_t> FNeuePartner;
 };

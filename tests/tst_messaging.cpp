@@ -68,6 +68,8 @@ private slots:
     void namesFromTheNetworkKeepOneLogAcrossRestarts();
     void storedMessagesAreLimitedPerSender_data();
     void storedMessagesAreLimitedPerSender();
+    void newPartnersAreLimitedOverall_data();
+    void newPartnersAreLimitedOverall();
 
     void acknowledgedSendIsLoggedAsSent();
     void unmatchedAcknowledgementFailsAfterTimeout_data();
@@ -476,6 +478,72 @@ void TestMessaging::storedMessagesAreLimitedPerSender()
     anna.PC = QStringLiteral("R12-PC");
     anna.UserName = QStringLiteral("amaier");
     QTEST(int(m_logs->Find(anna, false).Text.count(QStringLiteral("Nachricht von"))), "stored");
+}
+
+void TestMessaging::newPartnersAreLimitedOverall_data()
+{
+    // "N new": N texts, each from a partner without a conversation and an address of its own;
+    // "N from K": N texts of the K-th new partner (from 0) from its address; "N known": N texts of a
+    // partner with a conversation, from one more address; "wait MS" moves the clock.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("Sixty new partners within a minute are all taken") << QStringList{"60 new"} << 60;
+    QTest::newRow("The sixty-first within the minute is refused, whatever its address")
+        << QStringList{"60 new", "wait 59999", "1 new"} << 60;
+    QTest::newRow("A partner with a conversation is not held back") << QStringList{"60 new", "1 new", "5 known"} << 65;
+    QTest::newRow("A new partner's next messages do not count as new, stored yet or not")
+        << QStringList{"1 new", "5 from 0", "59 new", "5 from 0"} << 70;
+    QTest::newRow("The window slides") << QStringList{"60 new", "wait 60000", "60 new"} << 120;
+}
+
+// Forged addresses are free, so a forger could start a conversation (a log file, an inbox row) with
+// every text; the number of new partners a minute bounds what a flood can make the program keep.
+void TestMessaging::newPartnersAreLimitedOverall()
+{
+    QFETCH(QStringList, steps);
+    TUserListeRec anna;
+    anna.PC = QStringLiteral("R12-PC");
+    anna.UserName = QStringLiteral("amaier");
+    anna.Name = QStringLiteral("Anna Maier");
+    m_logs->Add(TLogListe::Verlauf, anna);
+    TTextReceiver receiver(*m_ep, *m_logs, QStringLiteral("B07-PC"), m_clock);
+    QSignalSpy received(&receiver, &TTextReceiver::messageReceived);
+    int n = 0;
+    int partners = 0;
+    const auto text = [&](const QString& user, const QString& pc, int address) {
+        receiver.UdpS1TextUDPRead(QStringLiteral("TB1|%1|%1|%2|Nachricht %3|%4")
+                                      .arg(user, pc)
+                                      .arg(n)
+                                      .arg(n, 8, 10, QLatin1Char('0'))
+                                      .toUtf8(),
+                                  QHostAddress(quint32(0x7F000100u + quint32(address))));
+        ++n;
+    };
+    for (const QString& step : steps) {
+        const QStringList w = step.split(u' ');
+        if (w[0] == "wait") {
+            m_clock.advance(w[1].toUInt());
+            continue;
+        }
+        for (int i = 0; i < w[0].toInt(); ++i) {
+            if (w[1] == "new") {
+                text(QStringLiteral("f%1").arg(partners), QStringLiteral("F%1-PC").arg(partners), partners + 1);
+                ++partners;
+            } else if (w[1] == "from") {
+                text(QStringLiteral("f%1").arg(w[2]), QStringLiteral("F%1-PC").arg(w[2]), w[2].toInt() + 1);
+            } else {
+                text(anna.UserName, anna.PC, 250);
+            }
+        }
+    }
+    settle(*m_logs);
+    QTEST(int(received.count()), "stored");
+    int kept = 0;
+    for (const int nr : {TLogListe::Eingang, TLogListe::Verlauf}) {
+        for (int i = 0; i < m_logs->Count(nr); ++i)
+            kept += int(m_logs->Get(nr, i).Text.count(QStringLiteral("Nachricht von")));
+    }
+    QTEST(kept, "stored");
 }
 
 // ---- Sending

@@ -15,6 +15,9 @@
 //   dialog options|font    opens the options or the font dialog as its menu item does -> "dialog-open TITLE"
 //   screenshot FILE        the open dialog, else the window, as a PNG image -> "screenshot saved"
 //   wait MS                pause the script          -> "waited"
+//   keyprobe start MS      from another thread, post a key to the window every MS ms, as the window
+//                          system would deliver one, and time each until the window handles it
+//   keyprobe stop          -> "keyprobe n=N pending=P median_ms=M p99_ms=Q max_ms=X"
 //   quit                   the program's close request
 // Dialogs are answered Yes / OK and printed as "question TEXT" or "dialog TEXT".
 #include "app/gui/dialogs.h"
@@ -26,12 +29,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -53,12 +62,87 @@ public:
     void Info(QWidget*, const QString& text) override { say(QStringLiteral("dialog ") + text); }
 };
 
+// Keys that arrive while the event loop is busy wait in its queue: the time from posting to handling is
+// what a user pressing that key would wait. The probe key is one no control uses, taken off before
+// anything sees it.
+class KeyProbe : public QObject
+{
+public:
+    explicit KeyProbe(QObject& window)
+        : m_window(window)
+    {
+        m_window.installEventFilter(this);
+    }
+    ~KeyProbe() override { stop(); }
+
+    void start(int everyMs)
+    {
+        stop();
+        m_samplesMs.clear();
+        m_posted = 0;
+        m_running = true;
+        m_thread = std::thread([this, everyMs] {
+            auto due = Clock::now();
+            while (m_running) {
+                due += std::chrono::milliseconds(std::max(1, everyMs));
+                std::this_thread::sleep_until(due);
+                auto* key = new QKeyEvent(QEvent::KeyPress, ProbeKey, Qt::NoModifier);
+                key->setTimestamp(quint64(
+                    std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count()));
+                ++m_posted;
+                QCoreApplication::postEvent(&m_window, key);
+            }
+        });
+    }
+
+    // "keyprobe n=... pending=... median_ms=... p99_ms=... max_ms=..."
+    QString stop()
+    {
+        m_running = false;
+        if (m_thread.joinable())
+            m_thread.join();
+        std::vector<double> s = m_samplesMs;
+        std::sort(s.begin(), s.end());
+        const auto rank = [&s](int percent) {
+            return s.empty() ? 0.0 : s[std::max<size_t>(1, (s.size() * percent + 99) / 100) - 1];
+        };
+        return QStringLiteral("keyprobe n=%1 pending=%2 median_ms=%3 p99_ms=%4 max_ms=%5")
+            .arg(s.size())
+            .arg(qint64(m_posted) - qint64(s.size()))
+            .arg(rank(50), 0, 'f', 2)
+            .arg(rank(99), 0, 'f', 2)
+            .arg(s.empty() ? 0.0 : s.back(), 0, 'f', 2);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_window && event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == ProbeKey) {
+            const auto now = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch());
+            m_samplesMs.push_back(double(now.count() - qint64(static_cast<QKeyEvent*>(event)->timestamp())) / 1000.0);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int ProbeKey = Qt::Key_F35;
+    QObject& m_window;
+    std::thread m_thread;
+    std::atomic<bool> m_running{false};
+    std::atomic<qint64> m_posted{0};
+    std::vector<double> m_samplesMs;
+};
+
 class Driver : public QObject
 {
 public:
     Driver(TTB_Form1& window, const QString& inputPath)
         : m_window(window)
         , m_input(inputPath)
+        , m_probe(window)
     {
         connect(&m_poll, &QTimer::timeout, this, &Driver::poll);
         m_poll.start(20);
@@ -152,6 +236,11 @@ private:
                 m_waiting = false;
                 say(QStringLiteral("waited"));
             });
+        } else if (cmd == QLatin1String("keyprobe")) {
+            if (arg.startsWith(QLatin1String("start")))
+                m_probe.start(arg.section(u' ', 1).toInt());
+            else
+                say(m_probe.stop());
         } else if (cmd == QLatin1String("quit")) {
             m_window.ProgramClose();
         } else {
@@ -199,6 +288,7 @@ private:
     QFile m_input;
     QByteArray m_buffer;
     QTimer m_poll;
+    KeyProbe m_probe;
     bool m_waiting = false;
 };
 
