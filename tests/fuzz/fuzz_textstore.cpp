@@ -11,6 +11,7 @@
 #include "net/protocol.h"
 #include "net/textreceiver.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QHostAddress>
 
@@ -68,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         receiver.UdpS1TextUDPRead(payload, QHostAddress(QHostAddress::LocalHost));
         clock.advance(1000);
     }
+    // Stored on the store's writer thread; the answers come back through the event loop.
+    logs.Sync();
+    QCoreApplication::processEvents();
     FUZZ_CHECK(received == valid);
     FUZZ_CHECK(logs.Count(TLogListe::Eingang) + logs.Count(TLogListe::Verlauf) <= valid);
 
