@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 
 #include <array>
 #include <future>
@@ -240,8 +241,8 @@ TLogSchreiber::~TLogSchreiber()
         FEnde = true;
     }
     FWach.notify_all();
-    if (FThread.joinable())
-        FThread.join();
+    if (FThread)
+        FThread->wait();
 }
 
 void TLogSchreiber::Post(std::function<void()> job)
@@ -249,8 +250,10 @@ void TLogSchreiber::Post(std::function<void()> job)
     {
         std::lock_guard<std::mutex> lock(FMutex);
         FJobs.push_back(std::move(job));
-        if (!FThread.joinable())
-            FThread = std::thread([this] { Run(); });
+        if (!FThread) {
+            FThread.reset(QThread::create([this] { Run(); }));
+            FThread->start();
+        }
     }
     FWach.notify_one();
 }

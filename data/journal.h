@@ -17,11 +17,12 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 class QFile;
+class QThread;
 
 // One stored message: the block put in front of the partner's conversation, with the partner's header
 // fields at that moment. Seq orders records across all partners of one store.
@@ -124,5 +125,7 @@ private:
     std::condition_variable FWach;
     std::deque<std::function<void()>> FJobs;
     bool FEnde = false;
-    std::thread FThread;
+    // A QThread rather than a std::thread: Qt adopts a foreign thread that posts to an object, and
+    // under Windows its clean-up when that thread ended raced with the window thread.
+    std::unique_ptr<QThread> FThread;
 };
