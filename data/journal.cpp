@@ -139,16 +139,6 @@ QString NeueBloecke(QStringView body, const QList<TJournalRecord>& records)
     return neu;
 }
 
-void MachBeschreibbar(const QString& pfad)
-{
-    const QFileInfo info(pfad);
-    if (!info.exists() || info.isSymLink())
-        return;
-    const QFileDevice::Permissions rechte = info.permissions();
-    if (!(rechte & QFileDevice::WriteOwner))
-        QFile::setPermissions(pfad, rechte | QFileDevice::WriteOwner);
-}
-
 bool Entfernen(const QString& pfad)
 {
     if (!QFileInfo::exists(pfad))
@@ -158,6 +148,16 @@ bool Entfernen(const QString& pfad)
 }
 
 } // namespace
+
+void MachBeschreibbar(const QString& pfad)
+{
+    const QFileInfo info(pfad);
+    if (!info.exists() || info.isSymLink())
+        return;
+    const QFileDevice::Permissions rechte = info.permissions();
+    if (!(rechte & QFileDevice::WriteOwner))
+        QFile::setPermissions(pfad, rechte | QFileDevice::WriteOwner);
+}
 
 QString JournalFileName(const QString& key)
 {

@@ -46,6 +46,8 @@ struct TJournalRecord
 // "*.log" never takes a journal for a log.
 inline constexpr QStringView JournalSuffix = u".journal";
 // The journal's name for a partner key.
+// A read-only file could not be replaced on every platform; failure is left to the save.
+void MachBeschreibbar(const QString& pfad);
 QString JournalFileName(const QString& key);
 
 // A record as it is appended: marker, payload length, CRC-32 of the payload, payload.

@@ -16,17 +16,6 @@ namespace {
 
 const QString EingangDatei = QStringLiteral("Eingang.txt");
 
-// A read-only file could not be replaced on every platform; failure is left to the save.
-void MachBeschreibbar(const QString& pfad)
-{
-    const QFileInfo info(pfad);
-    if (!info.exists() || info.isSymLink())
-        return;
-    const QFileDevice::Permissions rechte = info.permissions();
-    if (!(rechte & QFileDevice::WriteOwner))
-        QFile::setPermissions(pfad, rechte | QFileDevice::WriteOwner);
-}
-
 // A damaged log keeps its content for recovery by hand, under a name that is no longer loaded.
 void BeiseiteLegen(const QString& pfad)
 {
