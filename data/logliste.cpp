@@ -26,6 +26,20 @@ void BeiseiteLegen(const QString& pfad)
     QFile::rename(pfad, ziel);
 }
 
+// The files of a folder whose names end in endung, in any case, sorted by name. Not QDir's name filters: they
+// match through QRegularExpression, which keeps a JIT stack per thread. Built with mingw-w64, freeing it as the
+// loading thread ended crashed that thread, and the program then hung at its exit.
+QFileInfoList DateienMitEndung(const QString& ordner, QStringView endung)
+{
+    QFileInfoList dateien;
+    const QFileInfoList alle = QDir(ordner).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& datei : alle) {
+        if (datei.fileName().size() > endung.size() && datei.fileName().endsWith(endung, Qt::CaseInsensitive))
+            dateien.append(datei);
+    }
+    return dateien;
+}
+
 } // namespace
 
 TLogListe::TLogListe(const QString& logFolderPath, const IClock& clock)
@@ -287,8 +301,7 @@ void TLogListe::LoadLogs()
         FSchreiber->ForgetEingang();
         return true;
     });
-    const QFileInfoList dateien = QDir(FOrdner).entryInfoList({QStringLiteral("*.log")}, QDir::Files | QDir::Hidden,
-                                                              QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList dateien = DateienMitEndung(FOrdner, u".log");
     // Inbox keys are matched ignoring case, as file names so that escaped names match too.
     QSet<QString> basen;
     for (const QFileInfo& datei : dateien)
@@ -320,8 +333,7 @@ void TLogListe::LoadLogs()
 TLogListe::TJournale TLogListe::LeseJournale(QSet<QString>& basen)
 {
     TJournale journale;
-    const QFileInfoList dateien = QDir(FOrdner).entryInfoList(
-        {QStringLiteral("*") + JournalSuffix.toString()}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList dateien = DateienMitEndung(FOrdner, JournalSuffix);
     for (const QFileInfo& datei : dateien) {
         const QString base = datei.fileName().chopped(JournalSuffix.size());
         QList<TJournalRecord> records = ReadJournal(datei.filePath());
