@@ -28,6 +28,8 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
     const std::optional<Protocol::TTextMessage> msg = text ? Protocol::parseText(*text) : std::nullopt;
     if (!msg)
         return;
+    if (FOffen >= MaxUnanswered)
+        return;
     TUserListeRec partner;
     partner.PC = msg->PC;
     partner.UserName = msg->UserName;
@@ -43,8 +45,10 @@ void TTextReceiver::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddre
     const QHostAddress ziel = IPv4Adresse(peer);
     const QString name = msg->Name;
     // The writer flushes the message to disk; the acknowledgement waits for that, the window does not.
+    ++FOffen;
     FLogs.AddMessage(true, partner, block, this,
                      [this, ack, ziel, name, msgText](bool gespeichertS, const TUserListeRec& eintrag) {
+                         --FOffen;
                          if (!gespeichertS)
                              return;
                          // A lost acknowledgement only makes the sender report a failure; nothing to do here.

@@ -29,6 +29,11 @@ public:
     // new partners are taken within any LimitWindowMs, from all senders together; the rest is neither
     // stored nor acknowledged. Partners with a conversation are not held back by it.
     static constexpr int MaxNewPartnersPerWindow = 60;
+    // Texts handed to the store and not yet answered by it. Forged in the name of partners with a
+    // conversation, from many addresses, texts can come faster than the disk flushes them; beyond this
+    // many they are neither stored nor acknowledged, so the queue and its memory stay bounded. As many as
+    // the window keeps while it loads the logs, which it hands over at once.
+    static constexpr int MaxUnanswered = 1000;
 
     // Handles every text datagram of `endpoints`; acknowledges in the name of `computerName`.
     TTextReceiver(UdpEndpoints& endpoints, TLogListe& logs, const QString& computerName,
@@ -66,4 +71,5 @@ private:
     // Partners new to the store taken within the last window, by PC and user name, with their tick: they
     // count as known while their first message is still being stored.
     QHash<QString, uint32_t> FNeuePartner;
+    int FOffen = 0;
 };

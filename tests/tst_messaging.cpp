@@ -68,8 +68,8 @@ private slots:
     void namesFromTheNetworkKeepOneLogAcrossRestarts();
     void storedMessagesAreLimitedPerSender_data();
     void storedMessagesAreLimitedPerSender();
-    void newPartnersAreLimitedOverall_data();
-    void newPartnersAreLimitedOverall();
+    void textsAreLimitedOverall_data();
+    void textsAreLimitedOverall();
 
     void acknowledgedSendIsLoggedAsSent();
     void unmatchedAcknowledgementFailsAfterTimeout_data();
@@ -462,6 +462,10 @@ void TestMessaging::storedMessagesAreLimitedPerSender()
             m_clock.advance(w[1].toUInt());
             continue;
         }
+        if (w[0] == "settle") {
+            settle(*m_logs);
+            continue;
+        }
         for (int i = 0; i < w[0].toInt(); ++i, ++n) {
             receiver.UdpS1TextUDPRead(QStringLiteral("TB1|amaier|Anna Maier|R12-PC|Nachricht %1|%2")
                                           .arg(n)
@@ -480,7 +484,7 @@ void TestMessaging::storedMessagesAreLimitedPerSender()
     QTEST(int(m_logs->Find(anna, false).Text.count(QStringLiteral("Nachricht von"))), "stored");
 }
 
-void TestMessaging::newPartnersAreLimitedOverall_data()
+void TestMessaging::textsAreLimitedOverall_data()
 {
     // "N new": N texts, each from a partner without a conversation and an address of its own;
     // "N from K": N texts of the K-th new partner (from 0) from its address; "N known": N texts of a
@@ -494,11 +498,17 @@ void TestMessaging::newPartnersAreLimitedOverall_data()
     QTest::newRow("A new partner's next messages do not count as new, stored yet or not")
         << QStringList{"1 new", "5 from 0", "59 new", "5 from 0"} << 70;
     QTest::newRow("The window slides") << QStringList{"60 new", "wait 60000", "60 new"} << 120;
+    // "N forged": N texts of the partner with a conversation, each from an address of its own, all handed
+    // over before the store answers any; "settle" lets the store answer.
+    QTest::newRow("Texts beyond those the store has not answered yet are refused")
+        << QStringList{"1005 forged"} << TTextReceiver::MaxUnanswered;
+    QTest::newRow("Answered texts make room again")
+        << QStringList{"1005 forged", "settle", "3 forged"} << TTextReceiver::MaxUnanswered + 3;
 }
 
 // Forged addresses are free, so a forger could start a conversation (a log file, an inbox row) with
 // every text; the number of new partners a minute bounds what a flood can make the program keep.
-void TestMessaging::newPartnersAreLimitedOverall()
+void TestMessaging::textsAreLimitedOverall()
 {
     QFETCH(QStringList, steps);
     TUserListeRec anna;
@@ -525,12 +535,18 @@ void TestMessaging::newPartnersAreLimitedOverall()
             m_clock.advance(w[1].toUInt());
             continue;
         }
+        if (w[0] == "settle") {
+            settle(*m_logs);
+            continue;
+        }
         for (int i = 0; i < w[0].toInt(); ++i) {
             if (w[1] == "new") {
                 text(QStringLiteral("f%1").arg(partners), QStringLiteral("F%1-PC").arg(partners), partners + 1);
                 ++partners;
             } else if (w[1] == "from") {
                 text(QStringLiteral("f%1").arg(w[2]), QStringLiteral("F%1-PC").arg(w[2]), w[2].toInt() + 1);
+            } else if (w[1] == "forged") {
+                text(anna.UserName, anna.PC, 1000 + n);
             } else {
                 text(anna.UserName, anna.PC, 250);
             }
