@@ -3,18 +3,19 @@
 #include "common/texts.h"
 
 TAbteilungen::TAbteilungen(const QList<TPCUserAbteilungListeRec>& directory)
+    : FVon(directory)
 {
-    FAbteilung.reserve(directory.size());
+    FAbteilungText.reserve(directory.size());
     for (const TPCUserAbteilungListeRec& row : directory) {
-        if (!FAbteilung.contains(row.PC))
-            FAbteilung.insert(row.PC, row.Abteilung);
+        if (!FAbteilungText.contains(row.PC))
+            FAbteilungText.insert(row.PC,
+                                  row.Abteilung.isEmpty() ? QString() : u'(' + row.Abteilung + QStringLiteral(") "));
     }
 }
 
 QString TAbteilungen::GetAbteilungText(const QString& APC) const
 {
-    const QString abteilung = FAbteilung.value(APC);
-    return abteilung.isEmpty() ? QString() : QStringLiteral("(%1) ").arg(abteilung);
+    return FAbteilungText.value(APC);
 }
 
 QString OnlineRowText(const TUserListeRec& user, const QString& abteilungText)
@@ -29,6 +30,30 @@ QString LogRowText(const TUserListeRec& entry, const QString& abteilungText)
 {
     return entry.Name + u' ' + abteilungText + QStringLiteral("auf ") + entry.PC + QStringLiteral(" (") +
            entry.Zeit.toString(Texts::DatumZeitFormat) + u')';
+}
+
+void TLogRows::Build(const QList<TUserListeRec>& entries, const TAbteilungen& abteilungen)
+{
+    // Partners gone from the list leave their rows behind; past twice the list they are dropped.
+    if (FZeilen.size() > 2 * entries.size() + 64)
+        FZeilen.clear();
+    FRows.clear();
+    FKeys.clear();
+    FRows.reserve(entries.size());
+    FKeys.reserve(entries.size());
+    for (const TUserListeRec& entry : entries) {
+        TZeile& z = FZeilen[{entry.UserName, entry.PC}];
+        const QString abteilungText = abteilungen.GetAbteilungText(entry.PC);
+        if (z.Key.isNull() || z.Name != entry.Name || z.Zeit != entry.Zeit || z.AbteilungText != abteilungText) {
+            z.Name = entry.Name;
+            z.Zeit = entry.Zeit;
+            z.AbteilungText = abteilungText;
+            z.Row = LogRowText(entry, abteilungText);
+            z.Key = entry.UserName + u'|' + entry.PC;
+        }
+        FRows.append(z.Row);
+        FKeys.append(z.Key);
+    }
 }
 
 TInboxCommands InboxCommands(int i, int n)

@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <functional>
+
 using Directory = QList<TPCUserAbteilungListeRec>;
 Q_DECLARE_METATYPE(Directory)
 
@@ -37,6 +39,7 @@ private slots:
     void onlineRow();
     void logRow_data();
     void logRow();
+    void keptRowsFollowTheStore();
     void inboxCommands_data();
     void inboxCommands();
     void unreadTarget_data();
@@ -117,6 +120,10 @@ void TestListRows::logRow_data()
     QTest::newRow("Percent signs in the name stay as they are") << Directory() << "50% %1"
                                                                 << "PC07"
                                                                 << "50% %1 auf PC07 (09.12.2026 14:05:09)";
+    QTest::newRow("Percent signs in the department stay as they are")
+        << Directory{{"amuster", "PC07", "%1 %2"}} << "Anna Muster"
+        << "PC07"
+        << "Anna Muster (%1 %2) auf PC07 (09.12.2026 14:05:09)";
 }
 
 void TestListRows::logRow()
@@ -127,6 +134,45 @@ void TestListRows::logRow()
     QFETCH(QString, expected);
     const TAbteilungen abteilungen(directory);
     QCOMPARE(LogRowText(user(name, pc), abteilungen.GetAbteilungText(pc)), expected);
+}
+
+// Rows are kept between redraws; whatever changed in the store or the directory, the rows and keys must be
+// those that formatting every entry anew gives.
+void TestListRows::keptRowsFollowTheStore()
+{
+    QList<TUserListeRec> store;
+    for (const char* pc : {"PC01", "PC02", "PC03", "PC04"})
+        store.append(user(QStringLiteral("Name ") + pc, pc));
+    store[3].UserName = QStringLiteral("other");
+    Directory directory{{"login", "PC01", "Verwaltung"}, {"login", "PC02", "Technik"}};
+    TLogRows rows;
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"first", [] {}},
+        {"a message moves a partner on top",
+         [&] {
+             store.move(2, 0);
+             store[0].Zeit = store[0].Zeit.addSecs(61);
+         }},
+        {"a partner renamed", [&] { store[1].Name = QStringLiteral("Neuer Name"); }},
+        {"a department renamed", [&] { directory[1].Abteilung = QStringLiteral("Einkauf"); }},
+        {"a department removed", [&] { directory.removeFirst(); }},
+        {"another user on the same PC", [&] { store[2].UserName = QStringLiteral("login2"); }},
+        {"a partner deleted", [&] { store.removeAt(1); }},
+        {"empty", [&] { store.clear(); }},
+    };
+    for (const auto& [step, change] : steps) {
+        change();
+        const TAbteilungen abteilungen(directory);
+        rows.Build(store, abteilungen);
+        QStringList expectedRows;
+        QStringList expectedKeys;
+        for (const TUserListeRec& e : std::as_const(store)) {
+            expectedRows << LogRowText(e, abteilungen.GetAbteilungText(e.PC));
+            expectedKeys << e.UserName + u'|' + e.PC;
+        }
+        QVERIFY2(rows.Rows() == expectedRows, step);
+        QVERIFY2(rows.Keys() == expectedKeys, step);
+    }
 }
 
 void TestListRows::inboxCommands_data()

@@ -137,7 +137,7 @@ void TTB_Form1::ResetLb1Liste(const QString& APC)
     // Until the quiet period after start ends, the own PC stays selected.
     const QString auswahl = SoundS ? APC : m_env.computerName;
     UserListe->Sort();
-    const TAbteilungen abteilungen(PCListe->GetPCUserAbteilungListe());
+    const TAbteilungen& abteilungen = Abteilungen();
     QStringList rows;
     QStringList pcs;
     int select = -1;
@@ -179,16 +179,21 @@ void TTB_Form1::ResetEingangVerlauf(int Nr)
     QListWidget* list = Nr == TLogListe::Eingang ? Lb1Eingang : Lb1Verlauf;
     const int nr = Nr == TLogListe::Eingang ? TLogListe::Eingang : TLogListe::Verlauf;
     const int remembered = list->currentRow();
-    const TAbteilungen abteilungen(PCListe->GetPCUserAbteilungListe());
-    QStringList rows;
-    QStringList keys;
-    for (const TUserListeRec& entry : LogListe->Liste(nr)) {
-        rows.append(LogRowText(entry, abteilungen.GetAbteilungText(entry.PC)));
-        keys.append(entry.UserName + u'|' + entry.PC);
-    }
-    SetRows(list, rows, keys, ReselectRow(remembered, rows.size()));
+    std::unique_ptr<TLogRows>& rows = nr == TLogListe::Eingang ? m_eingangRows : m_verlaufRows;
+    if (!rows)
+        rows = std::make_unique<TLogRows>();
+    rows->Build(LogListe->Liste(nr), Abteilungen());
+    SetRows(list, rows->Rows(), rows->Keys(), ReselectRow(remembered, int(rows->Rows().size())));
     if (nr == TLogListe::Eingang)
         SetIconHint(false);
+}
+
+const TAbteilungen& TTB_Form1::Abteilungen()
+{
+    const QList<TPCUserAbteilungListeRec> directory = PCListe->GetPCUserAbteilungListe();
+    if (!m_abteilungen || !m_abteilungen->BuiltFrom(directory))
+        m_abteilungen = std::make_unique<TAbteilungen>(directory);
+    return *m_abteilungen;
 }
 
 void TTB_Form1::SetAktUserName(const TUserListeRec& rec)

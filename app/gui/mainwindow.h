@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/types.h"
+#include "data/listrows.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -118,6 +119,8 @@ public:
     // Lists and the conversation.
     void ResetLb1Liste(const QString& APC);
     void ResetEingangVerlauf(int Nr);
+    // The departments of the user directory, made anew only when the directory was read again.
+    const TAbteilungen& Abteilungen();
     void SetAktUserName(const TUserListeRec& rec);
     // Draws the log view of the current partner when it was left undrawn in the tray.
     void EnsureLogView();
@@ -295,6 +298,9 @@ private:
     QString LetzteMeldungStr;
     QPointer<QWidget> MerkActiveControl;
     int m_onlineRedraws = 0;
+    std::unique_ptr<TAbteilungen> m_abteilungen;
+    std::unique_ptr<TLogRows> m_eingangRows;
+    std::unique_ptr<TLogRows> m_verlaufRows;
     int m_designMinWidth = 0;
 
     // Process flags of the lifecycle.
