@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTextEdit>
 
 namespace {
 
@@ -90,9 +89,10 @@ void TTB_Form1::CreateControls()
     Le1Name = named(new QLineEdit(central), "Le1Name", QStringLiteral("Empfänger"));
     Le1Name->setReadOnly(true);
     Memo1Text = named(new QPlainTextEdit(central), "Memo1Text", QStringLiteral("Text"));
-    Re1Log = named(new QTextEdit(central), "Re1Log", QStringLiteral("Nachrichtenlog"));
+    // Plain text, laid out a block at a time: a message goes on top of a long conversation without the
+    // whole view being laid out again, as a rich-text view would.
+    Re1Log = named(new QPlainTextEdit(central), "Re1Log", QStringLiteral("Nachrichtenlog"));
     Re1Log->setReadOnly(true);
-    Re1Log->setAcceptRichText(false);
     Lbl1Liste = buddyLabel("Lbl1Liste", Lb1Liste, central);
     Lbl1Eingang = buddyLabel("Lbl1Eingang", Lb1Eingang, central);
     Lbl1Verlauf = buddyLabel("Lbl1Verlauf", Lb1Verlauf, central);

@@ -1,9 +1,8 @@
-// The three kinds of text control the edit popup serves, behind one call.
+// The kinds of text control the edit popup serves, behind one call.
 #pragma once
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTextEdit>
 
 // Calls f with the control as its own type; nothing for any other widget.
 template <typename F>
@@ -13,8 +12,6 @@ void WithEditControl(QWidget* w, F&& f)
         f(e);
     else if (auto* m = qobject_cast<QPlainTextEdit*>(w))
         f(m);
-    else if (auto* r = qobject_cast<QTextEdit*>(w))
-        f(r);
 }
 
 inline QString SelectedText(QLineEdit* e)
@@ -25,10 +22,6 @@ inline QString SelectedText(QPlainTextEdit* m)
 {
     return m->textCursor().selectedText();
 }
-inline QString SelectedText(QTextEdit* r)
-{
-    return r->textCursor().selectedText();
-}
 inline QString WholeText(QLineEdit* e)
 {
     return e->text();
@@ -36,8 +29,4 @@ inline QString WholeText(QLineEdit* e)
 inline QString WholeText(QPlainTextEdit* m)
 {
     return m->toPlainText();
-}
-inline QString WholeText(QTextEdit* r)
-{
-    return r->toPlainText();
 }

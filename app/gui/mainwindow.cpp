@@ -42,7 +42,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTextEdit>
 #include <QThread>
 #include <QTimer>
 

@@ -51,7 +51,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QSystemTrayIcon;
-class QTextEdit;
 class QThread;
 class QTimer;
 
@@ -348,7 +347,7 @@ private:
     QLabel* Lbl1Text = nullptr;
     QPlainTextEdit* Memo1Text = nullptr;
     QLabel* Lbl1Log = nullptr;
-    QTextEdit* Re1Log = nullptr;
+    QPlainTextEdit* Re1Log = nullptr;
     QPushButton* Btn1Gelesen = nullptr;
     QPushButton* Btn1Senden = nullptr;
     QPushButton* Btn1Status = nullptr;

@@ -23,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
-#include <QTextEdit>
 #include <QTimer>
 
 void TTB_Form1::ConnectNetwork()

@@ -10,7 +10,7 @@
 
 #include <QAction>
 #include <QListWidget>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 namespace {
 

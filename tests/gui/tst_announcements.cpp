@@ -10,7 +10,7 @@
 #include <QAction>
 #include <QListWidget>
 #include <QMenu>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QUdpSocket>
 
 namespace {
@@ -259,7 +259,7 @@ void TestAnnouncements::escapeStopsAndLogIsReadAloud()
     configure(f, s);
     f.start();
     QVERIFY(receiveMessage(f, "TB1|bkurz|Bernd Kurz|B07-PC|Bis <b>gleich</b>|0041A3F2"));
-    auto* log = f.window->findChild<QTextEdit*>("Re1Log");
+    auto* log = f.window->findChild<QPlainTextEdit*>("Re1Log");
     QVERIFY(log);
     f.engine->calls.clear();
     f.window->PuEditLogVorlesenClick();

@@ -25,7 +25,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextBlock>
-#include <QTextEdit>
 #include <QUdpSocket>
 #include <QWindow>
 #include <algorithm>
@@ -44,7 +43,7 @@ struct Ui
         verlauf = w->findChild<QListWidget*>("Lb1Verlauf");
         name = w->findChild<QLineEdit*>("Le1Name");
         text = w->findChild<QPlainTextEdit*>("Memo1Text");
-        log = w->findChild<QTextEdit*>("Re1Log");
+        log = w->findChild<QPlainTextEdit*>("Re1Log");
         gelesen = w->findChild<QPushButton*>("Btn1Gelesen");
         senden = w->findChild<QPushButton*>("Btn1Senden");
         naechste = w->findChild<QAction*>("MenuAktNachrichtNaechste");
@@ -67,7 +66,7 @@ struct Ui
     QListWidget* verlauf = nullptr;
     QLineEdit* name = nullptr;
     QPlainTextEdit* text = nullptr;
-    QTextEdit* log = nullptr;
+    QPlainTextEdit* log = nullptr;
     QPushButton* gelesen = nullptr;
     QPushButton* senden = nullptr;
     QAction* naechste = nullptr;

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
-#include <QTextEdit>
 
 namespace {
 
@@ -100,7 +99,7 @@ struct Form
         add(new QLabel, "Lbl1Text", QStringLiteral("&Text:"));
         add(new QPlainTextEdit, "Memo1Text");
         add(new QLabel, "Lbl1Log", QStringLiteral("&Nachrichtenlog:"));
-        add(new QTextEdit, "Re1Log");
+        add(new QPlainTextEdit, "Re1Log");
         const char* names[] = {"Btn1Gelesen",  "Btn1Senden",     "Btn1Status",
                                "Btn1Optionen", "Btn1Minimieren", "Btn1Beenden"};
         for (int i = 0; i < 6; ++i)
