@@ -2,7 +2,8 @@
 # End-to-end under Wine: Tobrik.exe in one host of the virtual LAN takes a colleague's message, stores it in
 # its log and inbox, acknowledges it, and quits when a close request appears in its registry. Given the Linux
 # build's tobrik_driver as well, the Linux program on a third host sees PC-A online and writes to it; with
-# TOBRIK_DRIVER_EXE set, the Windows build's scripted program does the same under Wine on a fourth host.
+# TOBRIK_DRIVER_EXE set, the Windows build's scripted program does the same under Wine on a fourth host, and
+# then writes to the Linux program too.
 # Usage: vlan_message.sh PATH/TO/tobrik_wine.sh [PATH/TO/linux/tobrik_driver].
 # Exit 0 all passed, 1 a failure, 77 skipped.
 #
@@ -51,25 +52,26 @@ vlan_check "A's log for bkurz at PC-B exists in its application data" test -f "$
 vlan_check "it holds the message block" grep -q "Gr.*e aus B" "$DATA/bkurz_PC-B.log"
 vlan_check "the partner is in A's inbox" grep -q 'bkurz_PC-B' "$DATA/Eingang.txt"
 
-# writes_to_a HOST LOGS TEXT: the scripted program on HOST lists PC-A, writes TEXT to it and logs it as sent.
-writes_to_a() {
-    local host=$1 logs=$2 text=$3 online=1 log
+# writes_to HOST LOGS TEXT [TO TO_DATA]: the scripted program on HOST (its logs in LOGS) lists PC-TO (default A),
+# writes TEXT to it and logs it as sent; TO's log (in TO_DATA) of PC-HOST holds it.
+writes_to() {
+    local host=$1 logs=$2 text=$3 to=${4:-A} todata=${5:-$DATA} online=1 log
     for _ in $(seq 1 60); do
-        vlan_ask "$host" driver online '^end$' 5 && printf '%s\n' "$VLAN_REPLY" | grep -q " auf PC-A (Online seit " &&
+        vlan_ask "$host" driver online '^end$' 5 && printf '%s\n' "$VLAN_REPLY" | grep -q " auf PC-$to (Online seit " &&
             { online=0; break; }
         sleep 0.1
     done
-    vlan_check "$host lists PC-A (its presence broadcasts arrive)" test "$online" = 0
-    vlan_ask "$host" driver "open-online PC-A" '^opened' 5
-    vlan_check "$host opens the conversation with PC-A" sh -c "printf '%s' \"\$0\" | grep -q 'opened PC-A'" "$VLAN_REPLY"
+    vlan_check "$host lists PC-$to (its presence broadcasts arrive)" test "$online" = 0
+    vlan_ask "$host" driver "open-online PC-$to" '^opened' 5
+    vlan_check "$host opens the conversation with PC-$to" sh -c "printf '%s' \"\$0\" | grep -q 'opened PC-$to'" "$VLAN_REPLY"
     vlan_tell "$host" driver "type $text"
     vlan_tell "$host" driver "key Return"
     vlan_ask "$host" driver wait-idle '^idle$' 10
-    vlan_check "the send ends without a failure dialog (A acknowledged)" \
+    vlan_check "the send ends without a failure dialog ($to acknowledged)" \
         sh -c "! grep -q '^dialog' '$(vlan_dir "$host")/driver.out'"
-    log=$(ls "$logs"/*_PC-A.log 2>/dev/null | head -n 1)
+    log=$(ls "$logs"/*_PC-"$to".log 2>/dev/null | head -n 1)
     vlan_check "$host logs the message as sent" sh -c "[ -n '$log' ] && grep -q 'Nachricht an' '$log'"
-    vlan_check "A's log of PC-$host holds it" sh -c "grep -qs '$text' '$DATA'/*_PC-$host.log"
+    vlan_check "$to's log of PC-$host holds it" sh -c "grep -qs '$text' '$todata'/*_PC-$host.log"
 }
 
 if [ -n "$LINUX_DRIVER" ]; then
@@ -77,7 +79,7 @@ if [ -n "$LINUX_DRIVER" ]; then
     vlan_host C 1:3
     VLAN_DRIVER=$LINUX_DRIVER
     vlan_start_driver C || exit 1
-    writes_to_a C "$(vlan_dir C)/data/tobrik" "Hallo Windows"
+    writes_to C "$(vlan_dir C)/data/tobrik" "Hallo Windows"
 else
     printf '\n(no Linux tobrik_driver given: the exchange with the Linux program is left out)\n'
 fi
@@ -91,7 +93,12 @@ if [ -n "${TOBRIK_DRIVER_EXE:-}" ]; then
     ready=$?
     vlan_check "the Windows program with its scripted user starts under Wine" test "$ready" = 0
     [ "$ready" = 0 ] || sed 's/^/        /' "$(vlan_dir D)/driver.out" "$(vlan_dir D)/driver.err" | head -n 20
-    [ "$ready" = 0 ] && writes_to_a D "$(vlan_dir D)/home/wineprefix/drive_c/users/$(id -un)/AppData/Roaming/tobrik" "Hallo von Windows"
+    LOGS_D="$(vlan_dir D)/home/wineprefix/drive_c/users/$(id -un)/AppData/Roaming/tobrik"
+    [ "$ready" = 0 ] && writes_to D "$LOGS_D" "Hallo von Windows"
+    if [ "$ready" = 0 ] && [ -n "$LINUX_DRIVER" ]; then
+        printf '\n== the second Tobrik.exe writes to the Linux program\n'
+        writes_to D "$LOGS_D" "Hallo Linux" C "$(vlan_dir C)/data/tobrik"
+    fi
 fi
 
 printf '\n== a close request in the registry\n'
