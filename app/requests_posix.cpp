@@ -196,11 +196,6 @@ TReadResult ReadRequest(const QString& filePath, TRegistrySettings& request)
     return TReadResult::Found;
 }
 
-bool ReadRegistrySettings(const QString& filePath, TRegistrySettings& request)
-{
-    return ReadRequest(filePath, request) == TReadResult::Found;
-}
-
 bool TWatchRegistrySettings::Stamp::operator==(const Stamp& other) const
 {
     return exists == other.exists && size == other.size && modified == other.modified && changed == other.changed &&
@@ -276,18 +271,4 @@ void TWatchRegistrySettings::poll()
     }
     if (!FStopped)
         FTimer.start(delivered ? 2 * PollMs : interval());
-}
-
-bool TWatchRegistrySettings::deliver(const TRegistrySettings& request)
-{
-    const QString parameters = request.Parameters.trimmed();
-    if (!parameters.isEmpty())
-        emit parametersRequested(parameters);
-    else if (!request.SetFocus.isEmpty())
-        emit setFocusRequested();
-    else if (!request.Close.isEmpty())
-        emit closeRequested();
-    else
-        return false;
-    return true;
 }

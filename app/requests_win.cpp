@@ -73,11 +73,6 @@ TReadResult ReadRequest(const QString& filePath, TRegistrySettings& request)
     return found ? TReadResult::Found : TReadResult::Nothing;
 }
 
-bool ReadRegistrySettings(const QString& filePath, TRegistrySettings& request)
-{
-    return ReadRequest(filePath, request) == TReadResult::Found;
-}
-
 TWatchRegistrySettings::TWatchRegistrySettings(const QString& filePath, QObject* parent)
     : QObject(parent)
     , FPath(filePath)
@@ -117,18 +112,4 @@ void TWatchRegistrySettings::poll()
     }
     if (!FStopped)
         FTimer.start(delivered ? 2 * PollMs : interval());
-}
-
-bool TWatchRegistrySettings::deliver(const TRegistrySettings& request)
-{
-    const QString parameters = request.Parameters.trimmed();
-    if (!parameters.isEmpty())
-        emit parametersRequested(parameters);
-    else if (!request.SetFocus.isEmpty())
-        emit setFocusRequested();
-    else if (!request.Close.isEmpty())
-        emit closeRequested();
-    else
-        return false;
-    return true;
 }
