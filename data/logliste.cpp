@@ -26,13 +26,12 @@ void BeiseiteLegen(const QString& pfad)
     QFile::rename(pfad, ziel);
 }
 
-// The files of a folder whose names end in endung, in any case, sorted by name. Not QDir's name filters: they
-// match through QRegularExpression, which keeps a JIT stack per thread. Built with mingw-w64, freeing it as the
-// loading thread ended crashed that thread, and the program then hung at its exit.
-QFileInfoList DateienMitEndung(const QString& ordner, QStringView endung)
+// The files of a folder's listing whose names end in endung, in any case, in the listing's order. Not QDir's
+// name filters: they match through QRegularExpression, which keeps a JIT stack per thread. Built with
+// mingw-w64, freeing it as the loading thread ended crashed that thread, and the program then hung at its exit.
+QFileInfoList DateienMitEndung(const QFileInfoList& alle, QStringView endung)
 {
     QFileInfoList dateien;
-    const QFileInfoList alle = QDir(ordner).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& datei : alle) {
         if (datei.fileName().size() > endung.size() && datei.fileName().endsWith(endung, Qt::CaseInsensitive))
             dateien.append(datei);
@@ -301,12 +300,14 @@ void TLogListe::LoadLogs()
         FSchreiber->ForgetEingang();
         return true;
     });
-    const QFileInfoList dateien = DateienMitEndung(FOrdner, u".log");
+    // The folder is listed once, for its logs and its journals.
+    const QFileInfoList alle = QDir(FOrdner).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList dateien = DateienMitEndung(alle, u".log");
     // Inbox keys are matched ignoring case, as file names so that escaped names match too.
     QSet<QString> basen;
     for (const QFileInfo& datei : dateien)
         basen.insert(datei.fileName().chopped(4).toCaseFolded());
-    TJournale journale = LeseJournale(basen);
+    TJournale journale = LeseJournale(DateienMitEndung(alle, JournalSuffix), basen);
     LadeEingang(basen);
 
     QSet<QString> eingangBasen;
@@ -330,10 +331,9 @@ void TLogListe::LoadLogs()
 }
 
 // The journals of the folder by the base of their names, which are added to basen.
-TLogListe::TJournale TLogListe::LeseJournale(QSet<QString>& basen)
+TLogListe::TJournale TLogListe::LeseJournale(const QFileInfoList& dateien, QSet<QString>& basen)
 {
     TJournale journale;
-    const QFileInfoList dateien = DateienMitEndung(FOrdner, JournalSuffix);
     for (const QFileInfo& datei : dateien) {
         const QString base = datei.fileName().chopped(JournalSuffix.size());
         QList<TJournalRecord> records = ReadJournal(datei.filePath());

@@ -7,6 +7,7 @@
 #include "common/clock.h"
 #include "common/types.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -15,7 +16,6 @@
 #include <QStringList>
 #include <QVector>
 
-class QFileInfo;
 class TLogSchreiber;
 struct TJournalRecord;
 
@@ -96,7 +96,7 @@ private:
     void Einordnen(bool EingangS, const TUserListeRec& AUser);
     void Erledigt(quint64 seq, bool okS);
     using TJournale = QHash<QString, QList<TJournalRecord>>;
-    TJournale LeseJournale(QSet<QString>& basen);
+    TJournale LeseJournale(const QFileInfoList& dateien, QSet<QString>& basen);
     bool MitJournal(TJournale& journale, const QString& base, TUserListeRec& user, bool geladenS);
 
     struct TOffen
