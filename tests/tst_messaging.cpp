@@ -100,6 +100,9 @@ private:
     void flushAcks(QSignalSpy& ackSpy);
     // Waits until the store has flushed every message handed to it and answered.
     static void settle(TLogListe& logs);
+    // The steps of the limit tables that are not texts: "wait MS" moves the clock, "settle" lets the store
+    // answer. False for any other step.
+    bool timeStep(const QStringList& w);
     std::unique_ptr<TTextSender> makeSender();
     QStringList logFiles() const;
     QByteArray logBytes(const TUserListeRec& rec) const;
@@ -160,6 +163,17 @@ void TestMessaging::settle(TLogListe& logs)
 {
     logs.Sync();
     QCoreApplication::processEvents();
+}
+
+bool TestMessaging::timeStep(const QStringList& w)
+{
+    if (w[0] == "wait")
+        m_clock.advance(w[1].toUInt());
+    else if (w[0] == "settle")
+        settle(*m_logs);
+    else
+        return false;
+    return true;
 }
 
 void TestMessaging::flushAcks(QSignalSpy& ackSpy)
@@ -458,14 +472,8 @@ void TestMessaging::storedMessagesAreLimitedPerSender()
     int n = 0;
     for (const QString& step : steps) {
         const QStringList w = step.split(u' ');
-        if (w[0] == "wait") {
-            m_clock.advance(w[1].toUInt());
+        if (timeStep(w))
             continue;
-        }
-        if (w[0] == "settle") {
-            settle(*m_logs);
-            continue;
-        }
         for (int i = 0; i < w[0].toInt(); ++i, ++n) {
             receiver.UdpS1TextUDPRead(QStringLiteral("TB1|amaier|Anna Maier|R12-PC|Nachricht %1|%2")
                                           .arg(n)
@@ -531,14 +539,8 @@ void TestMessaging::textsAreLimitedOverall()
     };
     for (const QString& step : steps) {
         const QStringList w = step.split(u' ');
-        if (w[0] == "wait") {
-            m_clock.advance(w[1].toUInt());
+        if (timeStep(w))
             continue;
-        }
-        if (w[0] == "settle") {
-            settle(*m_logs);
-            continue;
-        }
         for (int i = 0; i < w[0].toInt(); ++i) {
             if (w[1] == "new") {
                 text(QStringLiteral("f%1").arg(partners), QStringLiteral("F%1-PC").arg(partners), partners + 1);

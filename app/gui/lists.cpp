@@ -178,11 +178,9 @@ void TTB_Form1::ResetEingangVerlauf(int Nr)
     QListWidget* list = Nr == TLogListe::Eingang ? Lb1Eingang : Lb1Verlauf;
     const int nr = Nr == TLogListe::Eingang ? TLogListe::Eingang : TLogListe::Verlauf;
     const int remembered = list->currentRow();
-    std::unique_ptr<TLogRows>& rows = nr == TLogListe::Eingang ? m_eingangRows : m_verlaufRows;
-    if (!rows)
-        rows = std::make_unique<TLogRows>();
-    rows->Build(LogListe->Liste(nr), Abteilungen());
-    SetRows(list, rows->Rows(), rows->Keys(), ReselectRow(remembered, int(rows->Rows().size())));
+    TLogRows& rows = nr == TLogListe::Eingang ? m_eingangRows : m_verlaufRows;
+    rows.Build(LogListe->Liste(nr), Abteilungen());
+    SetRows(list, rows.Rows(), rows.Keys(), ReselectRow(remembered, int(rows.Rows().size())));
     if (nr == TLogListe::Eingang)
         SetIconHint(false);
 }

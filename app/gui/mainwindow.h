@@ -298,8 +298,8 @@ private:
     QPointer<QWidget> MerkActiveControl;
     int m_onlineRedraws = 0;
     std::unique_ptr<TAbteilungen> m_abteilungen;
-    std::unique_ptr<TLogRows> m_eingangRows;
-    std::unique_ptr<TLogRows> m_verlaufRows;
+    TLogRows m_eingangRows;
+    TLogRows m_verlaufRows;
     int m_designMinWidth = 0;
 
     // Process flags of the lifecycle.
