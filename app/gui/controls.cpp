@@ -93,6 +93,8 @@ void TTB_Form1::CreateControls()
     // whole view being laid out again, as a rich-text view would.
     Re1Log = named(new QPlainTextEdit(central), "Re1Log", QStringLiteral("Nachrichtenlog"));
     Re1Log->setReadOnly(true);
+    // Nobody edits the view; with undo on, every message put on top would be kept a second time.
+    Re1Log->setUndoRedoEnabled(false);
     Lbl1Liste = buddyLabel("Lbl1Liste", Lb1Liste, central);
     Lbl1Eingang = buddyLabel("Lbl1Eingang", Lb1Eingang, central);
     Lbl1Verlauf = buddyLabel("Lbl1Verlauf", Lb1Verlauf, central);

@@ -26,6 +26,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QUrl>
 
 namespace {
@@ -68,10 +69,29 @@ QString NewBlocksForView(const TUserListeRec& shown, const TUserListeRec& next)
     while (inhalt > 0 && shown.Text.at(inhalt - 1).isSpace())
         --inhalt;
     if (inhalt == 0 || shown.PC != next.PC || shown.UserName != next.UserName || next.Text.size() <= alt ||
-        next.Text.size() >= MaxLogViewLength || shown.Text.front() == u'\n' ||
-        !QStringView(next.Text).endsWith(QStringView(shown.Text)))
+        shown.Text.front() == u'\n' || !QStringView(next.Text).endsWith(QStringView(shown.Text)))
         return QString();
     return ViewLineBreaks(next.Text.left(next.Text.size() - alt));
+}
+
+// After new blocks went on top, the view is cut as LogViewText cuts: after the last whole line that fits.
+// Only the oldest lines go, so the cost follows the message, not the conversation. False when one line is
+// longer than the view and it must be drawn anew.
+bool CutLogView(QTextDocument& doc)
+{
+    if (doc.characterCount() - 1 <= MaxLogViewLength)
+        return true;
+    const QTextBlock letzte = doc.findBlock(MaxLogViewLength - 2);
+    int ab = letzte.position();
+    if (ab + letzte.length() - 1 == MaxLogViewLength - 2)
+        ab = MaxLogViewLength - 1; // the line ends on the last place that counts
+    if (ab < 2)
+        return false;
+    QTextCursor cursor(&doc);
+    cursor.setPosition(ab);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    return true;
 }
 
 } // namespace
@@ -216,6 +236,8 @@ void TTB_Form1::SetAktUserName(const TUserListeRec& rec)
         QTextCursor cursor(Re1Log->document());
         cursor.movePosition(QTextCursor::Start);
         cursor.insertText(oben);
+        if (!CutLogView(*Re1Log->document()))
+            Re1Log->setPlainText(LogViewText(rec.Text));
     }
     Re1Log->moveCursor(QTextCursor::Start);
     UpdateSendControls();

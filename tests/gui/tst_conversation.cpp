@@ -1282,15 +1282,20 @@ void TestConversation::clearLogAsksAgainAfterAMessageArrived()
 void TestConversation::newMessageGoesOnTopOfTheShownLog_data()
 {
     QTest::addColumn<bool>("sent"); // sent to the own PC instead of received from Bernd
-    QTest::newRow("Received from the shown partner") << false;
-    QTest::newRow("Sent to the own PC while it is shown") << true;
+    QTest::addColumn<int>("lines"); // older lines in the conversation
+    QTest::newRow("Received from the shown partner") << false << 3;
+    QTest::newRow("Sent to the own PC while it is shown") << true << 3;
+    // The view holds 512 Ki characters: the oldest lines give way, the rest is not drawn again.
+    QTest::newRow("Received, longer than the view") << false << 60000;
+    QTest::newRow("Sent to the own PC, longer than the view") << true << 60000;
 }
 
-// The older messages stay as they are drawn (a mark on their last line survives), and the view shows
+// The older messages stay as they are drawn (a mark on one of their lines survives), and the view shows
 // exactly what drawing the whole conversation shows.
 void TestConversation::newMessageGoesOnTopOfTheShownLog()
 {
     QFETCH(bool, sent);
+    QFETCH(int, lines);
     Fixture f;
     Ui ui(f.window.get());
     QVERIFY(ui.complete());
@@ -1298,11 +1303,13 @@ void TestConversation::newMessageGoesOnTopOfTheShownLog()
     QVERIFY(hear(f, Bernd));
     TUserListeRec shown =
         sent ? f.probe().userListe().FindUser(OwnPC) : partner(Bernd.userName, Bernd.name, Bernd.pc, 30);
-    shown.Text =
-        QStringLiteral("Nachricht von %1 (09.12.2026 10:30:00):\rZeile 1\nZeile 2\r\nZeile 3  \r").arg(shown.Name);
+    shown.Text = QStringLiteral("Nachricht von %1 (09.12.2026 10:30:00):\rZeile 1\nZeile 2\r\n").arg(shown.Name);
+    for (int i = 3; i <= lines; ++i)
+        shown.Text += QStringLiteral("Zeile %1%2").arg(i).arg(i % 2 ? QStringLiteral("  \r") : QStringLiteral("\r\n"));
     store(f, false, shown);
     f.window->SetAktUserName(f.probe().logListe().Find(shown, false));
-    ui.log->document()->lastBlock().setUserState(42);
+    QCOMPARE(ui.log->document()->findBlockByNumber(2).text(), QStringLiteral("Zeile 2"));
+    ui.log->document()->findBlockByNumber(2).setUserState(42);
 
     if (sent) {
         ui.text->setPlainText(QStringLiteral("Notiz an mich"));
@@ -1314,13 +1321,17 @@ void TestConversation::newMessageGoesOnTopOfTheShownLog()
                            f.ports.Text);
     }
     QTRY_VERIFY(f.probe().aktUserName().Text.contains(sent ? "Notiz an mich" : "Noch eine Frage"));
-    QCOMPARE(ui.log->document()->lastBlock().userState(), 42);
+    const QTextBlock marked = ui.log->document()->findBlock(ui.log->toPlainText().indexOf(QStringLiteral("Zeile 2\n")));
+    QCOMPARE(marked.userState(), 42);
     QString whole = f.probe().logListe().Find(shown, false).Text;
     QCOMPARE(f.probe().aktUserName().Text, whole);
     while (whole.back().isSpace())
         whole.chop(1);
     whole.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     whole.replace(u'\r', u'\n');
+    QCOMPARE(whole.size() > 524288, lines > 3);
+    if (whole.size() >= 524288)
+        whole.truncate(whole.lastIndexOf(u'\n', 524286)); // after the last whole line that fits
     QCOMPARE(ui.log->toPlainText(), whole + u'\n');
     QCOMPARE(ui.log->textCursor().position(), 0);
 }
