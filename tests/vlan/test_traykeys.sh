@@ -138,6 +138,8 @@ start_program() {
     WRAP_A=$VLAN_WRAPPER
     poll 10 found_window
     require "the program's window is shown" test $? = 0
+    # The start renews the key hook once, 0.75 s after the window appears; a Ctrl pressed before is forgotten.
+    sleep 1
 }
 # minimise: Ctrl+Alt+PageDown in the window, as its user minimises it.
 minimise() {
