@@ -205,6 +205,7 @@ private:
     void OnSuspend();
     void OnResume();
     bool onlineListRedrawPending() const;
+    bool receivedShowPending() const;
     void Timer1UdpTimerTimer();
     void Timer1ListeTimer(bool firstCycle);
     void Timer1StatusBarTimer();
@@ -224,6 +225,7 @@ private:
     void NachrichtMelden(const QString& name, const QString& text, bool wiederherstellenS);
     void RedrawOnlineList();
     void RedrawOnlineListNow();
+    void ShowReceivedNow(bool rowsToo = true);
 
     // List and field events.
     bool SetRows(QListWidget* list, const QStringList& rows, const QStringList& keys, int select);
@@ -334,6 +336,16 @@ private:
     QTimer* Timer1Lb1Redraw = nullptr;
     QElapsedTimer m_lastLb1Redraw;
     static constexpr qint64 Lb1RedrawPauseMs = 250;
+    // Senders of received messages not shown yet, each with whether the window was in the tray when it came.
+    struct TEmpfangen
+    {
+        TUserListeRec partner;
+        bool ausTrayS = false;
+    };
+    QList<TEmpfangen> m_empfangen;
+    QTimer* Timer1Empfangen = nullptr;
+    QElapsedTimer m_lastEmpfangenShown;
+    qint64 m_empfangenPauseMs = 250; // as long as the online list's pause
 
     // Controls.
     QLabel* Lbl1Liste = nullptr;

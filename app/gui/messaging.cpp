@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <utility>
 
 void TTB_Form1::ConnectNetwork()
 {
@@ -133,21 +134,63 @@ void TTB_Form1::UdpS1TextUDPRead(const QByteArray& payload, const QHostAddress& 
     m_receiver->UdpS1TextUDPRead(payload, peer);
 }
 
+// Sound, speech and the tray answer every message at once. The lists and the conversation show it at once
+// after a quiet moment, otherwise at that moment's end with the others that came: drawing them for each
+// would hold up the next message of a quick sender, and nobody reads that fast.
 void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& name, const QString& msgText)
 {
     Ton(TSound::sIncoming, false);
-    const bool warImTray = m_trayShown;
-    ResetEingangVerlauf(1);
-    ResetEingangVerlauf(2);
-    NachrichtMelden(name, msgText, m_settings->Einstellungen.FensterWiederherstellenS);
-    const bool gleicherPartner = FAktUserName.PC == partner.PC && FAktUserName.UserName == partner.UserName;
-    if (gleicherPartner || FAktUserName.PC.isEmpty() || warImTray) {
-        SetAktUserName(partner);
-        Re1Log->moveCursor(QTextCursor::Start);
-        Re1Log->setFocus();
-    } else {
-        MenuAktClick();
+    // Only who it came from: a quick sender's texts, each a whole conversation, would pile up.
+    TUserListeRec wer = partner;
+    wer.Text.clear();
+    m_empfangen.append({wer, m_trayShown});
+    const qint64 since = m_lastEmpfangenShown.isValid() ? m_lastEmpfangenShown.elapsed() : m_empfangenPauseMs;
+    const bool jetztS = !Timer1Empfangen->isActive() && since >= m_empfangenPauseMs;
+    if (jetztS) {
+        ResetEingangVerlauf(1);
+        ResetEingangVerlauf(2);
     }
+    NachrichtMelden(name, msgText, m_settings->Einstellungen.FensterWiederherstellenS);
+    if (jetztS)
+        ShowReceivedNow(false);
+    else if (!Timer1Empfangen->isActive())
+        Timer1Empfangen->start(int(m_empfangenPauseMs - since));
+}
+
+bool TTB_Form1::receivedShowPending() const
+{
+    return Timer1Empfangen->isActive();
+}
+
+void TTB_Form1::ShowReceivedNow(bool rowsToo)
+{
+    Timer1Empfangen->stop();
+    if (m_empfangen.isEmpty() || IsClosing)
+        return;
+    m_lastEmpfangenShown.start();
+    if (rowsToo) {
+        ResetEingangVerlauf(1);
+        ResetEingangVerlauf(2);
+    }
+    // The conversation they leave shown, as if each had been shown when it came: the shown partner's
+    // messages stay in view, a message into an empty view or into the tray takes it over.
+    TUserListeRec zeigen = FAktUserName;
+    bool wechselS = false;
+    for (const TEmpfangen& e : std::exchange(m_empfangen, {})) {
+        if ((zeigen.PC == e.partner.PC && zeigen.UserName == e.partner.UserName) || zeigen.PC.isEmpty() || e.ausTrayS) {
+            zeigen = e.partner;
+            wechselS = true;
+        }
+    }
+    // The store has the last word: the log may have been cleared or deleted in the meantime.
+    const TUserListeRec gespeichert = wechselS ? LogListe->Find(zeigen, false) : TUserListeRec();
+    if (gespeichert.PC.isEmpty()) {
+        MenuAktClick();
+        return;
+    }
+    SetAktUserName(gespeichert);
+    Re1Log->moveCursor(QTextCursor::Start);
+    Re1Log->setFocus();
 }
 
 // A new message is read out, and from the tray it restores the window or shows a balloon; a busy user

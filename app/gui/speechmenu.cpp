@@ -1,6 +1,7 @@
 // The main window's speech layer: every announcement goes through SpeakText, the chosen voice is applied
 // by SetStimme, and the menu "Sprachsteuerung" stops, repeats, counts and changes volume and rate.
 #include "app/gui/mainwindow.h"
+#include "data/logliste.h"
 #include "shell/gui/layout.h"
 #include "shell/settings.h"
 #include "speech/output.h"
@@ -115,7 +116,8 @@ void TTB_Form1::MenuSpracheStoppenClick()
 
 void TTB_Form1::MenuSpracheUngelesenClick()
 {
-    SpeakText(QStringLiteral("Ungelesen: %1").arg(Lb1Eingang->count()), false);
+    // From the store: the inbox list may still be waiting to show the newest messages.
+    SpeakText(QStringLiteral("Ungelesen: %1").arg(LogListe->Count(TLogListe::Eingang)), false);
 }
 
 void TTB_Form1::MenuSpracheWiederholenClick()

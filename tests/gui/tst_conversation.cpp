@@ -130,6 +130,16 @@ TUserListeRec partner(const QString& userName, const QString& name, const QStrin
     return rec;
 }
 
+// A stored conversation as the log view shows it.
+QString shownAs(QString text)
+{
+    while (!text.isEmpty() && text.back().isSpace())
+        text.chop(1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text + u'\n';
+}
+
 // Files a conversation into the inbox or the history and redraws both lists, as a received or read
 // message would.
 void store(Fixture& f, bool inbox, const TUserListeRec& rec)
@@ -239,6 +249,8 @@ private slots:
     void clearLogAsksAgainAfterAMessageArrived();
     void newMessageGoesOnTopOfTheShownLog_data();
     void newMessageGoesOnTopOfTheShownLog();
+    void quickMessagesAreShownTogether_data();
+    void quickMessagesAreShownTogether();
     void messagesInTheTrayAreShownWhenTheWindowComesBack();
     void focusCues_data();
     void focusCues();
@@ -1323,17 +1335,75 @@ void TestConversation::newMessageGoesOnTopOfTheShownLog()
     QTRY_VERIFY(f.probe().aktUserName().Text.contains(sent ? "Notiz an mich" : "Noch eine Frage"));
     const QTextBlock marked = ui.log->document()->findBlock(ui.log->toPlainText().indexOf(QStringLiteral("Zeile 2\n")));
     QCOMPARE(marked.userState(), 42);
-    QString whole = f.probe().logListe().Find(shown, false).Text;
-    QCOMPARE(f.probe().aktUserName().Text, whole);
-    while (whole.back().isSpace())
-        whole.chop(1);
-    whole.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    whole.replace(u'\r', u'\n');
+    QCOMPARE(f.probe().aktUserName().Text, f.probe().logListe().Find(shown, false).Text);
+    QString whole = shownAs(f.probe().logListe().Find(shown, false).Text);
     QCOMPARE(whole.size() > 524288, lines > 3);
-    if (whole.size() >= 524288)
-        whole.truncate(whole.lastIndexOf(u'\n', 524286)); // after the last whole line that fits
-    QCOMPARE(ui.log->toPlainText(), whole + u'\n');
+    if (whole.size() > 524288)
+        whole.truncate(whole.lastIndexOf(u'\n', 524286) + 1); // after the last whole line that fits
+    QCOMPARE(ui.log->toPlainText(), whole);
     QCOMPARE(ui.log->textCursor().position(), 0);
+}
+
+void TestConversation::quickMessagesAreShownTogether_data()
+{
+    QTest::addColumn<bool>("tray");           // the window waits in the tray
+    QTest::addColumn<QString>("shownFirst");  // whose conversation is shown before, empty: none
+    QTest::addColumn<QStringList>("senders"); // one after another, quicker than a redraw
+    QTest::addColumn<QString>("shownAfter");
+    QTest::newRow("Into an empty view: the first sender stays") << false << "" << QStringList{"B", "C", "D"} << "B";
+    QTest::newRow("The shown partner stays, with all his messages")
+        << false << "B" << QStringList{"C", "B", "D", "B"} << "B";
+    QTest::newRow("Another partner shown: none takes over") << false << "D" << QStringList{"B", "C"} << "D";
+    QTest::newRow("In the tray the last sender takes over") << true << "" << QStringList{"B", "C", "D"} << "D";
+}
+
+// Quick messages are filed, answered and spoken each at once; the lists and the conversation show them
+// together a moment later, ending as they would had each been shown when it came.
+void TestConversation::quickMessagesAreShownTogether()
+{
+    QFETCH(bool, tray);
+    QFETCH(QString, shownFirst);
+    QFETCH(QStringList, senders);
+    QFETCH(QString, shownAfter);
+    const QHash<QString, TUserListeRec> wer{{"B", partner("bkurz", "Bernd Kurz", "B07-PC", 1)},
+                                            {"C", partner("cx", "Carla", "C01-PC", 2)},
+                                            {"D", partner("dora", "Dora", "D03-PC", 3)}};
+    Fixture f;
+    Ui ui(f.window.get());
+    QVERIFY(ui.complete());
+    f.store.writeDword("FensterWiederherstellen", 0); // a message leaves the window in the tray
+    QVERIFY(startActive(f));
+    if (!shownFirst.isEmpty()) {
+        store(f, false, wer.value(shownFirst));
+        f.window->SetAktUserName(f.probe().logListe().Find(wer.value(shownFirst), false));
+    }
+    if (tray)
+        f.window->FensterMinimierenWiederherstellen(true);
+    f.probe().setReceivedPause(1500); // longer than a slow machine takes between two of them
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress::LocalHost, 0));
+    int nr = 0;
+    for (const QString& s : senders) {
+        const TUserListeRec& p = wer.value(s);
+        const QString text = QStringLiteral("Text %1 von %2").arg(++nr).arg(s);
+        const QString datagram = QStringLiteral("TB1|%1|%2|%3|%4|").arg(p.UserName, p.Name, p.PC, text) +
+                                 QStringLiteral("%1").arg(nr, 8, 16, QChar(u'0'));
+        peer.writeDatagram(datagram.toUtf8(), QHostAddress::LocalHost, f.ports.Text);
+        QTRY_VERIFY(f.probe().logListe().Find(p, false).Text.contains(text));
+        // The first is shown at once; the others wait for the moment to end.
+        QCOMPARE(f.probe().receivedShowPending(), nr > 1);
+        QCOMPARE(ui.eingang->count(), nr > 1 ? 1 : f.probe().logListe().Count(TLogListe::Eingang));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!f.probe().receivedShowPending(), 10000);
+    QCOMPARE(ui.eingang->count(), f.probe().logListe().Count(TLogListe::Eingang));
+    QCOMPARE(f.probe().aktUserName().PC, wer.value(shownAfter).PC);
+    // The whole stored conversation, the newest message included.
+    const QString gespeichert = f.probe().logListe().Find(wer.value(shownAfter), false).Text;
+    QCOMPARE(f.probe().aktUserName().Text, gespeichert);
+    if (!tray) {
+        QCOMPARE(ui.name->text(), wer.value(shownAfter).Name);
+        QCOMPARE(ui.log->toPlainText(), shownAs(gespeichert));
+    }
 }
 
 // In the tray each message makes its sender the conversation; the window shows the last one when it

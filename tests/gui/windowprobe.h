@@ -30,6 +30,8 @@ public:
     int onlineListRedraws() const { return w.m_onlineRedraws; }
     // A merge changed the online list and its redraw is still to come.
     bool onlineListRedrawPending() const { return w.onlineListRedrawPending(); }
+    bool receivedShowPending() const { return w.receivedShowPending(); }
+    void setReceivedPause(int ms) { w.m_empfangenPauseMs = ms; }
 
 private:
     TTB_Form1& w;
