@@ -1,7 +1,7 @@
 // Figures for storing one received message into a conversation of N-1 messages, for several N: the whole
 // store as the receiver waits for it (journal append and flush on the writer thread, the answer back on
 // this thread, the conversation updated in memory), the writer's append and flush alone, this thread's
-// own share, and the fold that later writes the log off the hot path. Beside them, in the same folder and
+// call, and the fold that later writes the log off the hot path. Beside them, in the same folder and
 // run: the disk's own flush of a small write, and the whole-log save every message cost before journals.
 // Prints medians and 99th percentiles; asserts nothing. BENCH_DIR picks the folder (default: the
 // current one, so the figures are the disk's that holds the build, not a memory file system).
@@ -137,7 +137,7 @@ void Messen(int n, const QString& basis, ManualClock& uhr)
     for (int p = 0; p < Partner; ++p) // their logs exist, so no append folds at once
         SchreibeLog(anderer, PartnerNr(1000 + p), n - 1, uhr.now());
 
-    Werte store, aufruf, vorne, append, fold, ganz;
+    Werte store, aufruf, append, fold, ganz;
     {
         TLogListe logs(ordner, uhr);
         logs.LoadLogs();
@@ -160,16 +160,6 @@ void Messen(int n, const QString& basis, ManualClock& uhr)
                 platte.add(probe.messen());
                 append.add(nurAppend(r * Partner + p));
             }
-        }
-        // The answer's work on this thread: the new block put in front of the conversation in memory.
-        for (int p = 0; p < Partner; ++p) {
-            TUserListeRec partner = PartnerNr(p);
-            const QString block = BlockNachrichtVon(partner.Name, uhr.now(), Text(p), QString());
-            QElapsedTimer t;
-            t.start();
-            TUserListeRec eintrag = logs.Find(partner, false);
-            eintrag.Text = block + eintrag.Text;
-            vorne.add(t.nsecsElapsed());
         }
         QElapsedTimer t;
         t.start();
@@ -197,7 +187,6 @@ void Messen(int n, const QString& basis, ManualClock& uhr)
     Zeile("store, call to answer", n, store);
     Zeile("  writer: append + flush", n, append);
     Zeile("  window thread: the call", n, aufruf);
-    Zeile("  window thread: prepend in memory", n, vorne);
     Zeile("fold, mean per partner (off the path)", n, fold);
     Zeile("whole-log save (before journals)", n, ganz);
 }

@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -165,13 +166,16 @@ void TLogListe::Erledigt(quint64 seq, bool okS)
     FOffen.erase(it);
     FErledigt = std::max(FErledigt, seq);
 
-    TUserListeRec eintrag = Find(offen.User, false);
+    TUserListeRec eintrag;
     if (okS) {
-        const QString bisher = eintrag.Text;
         eintrag = offen.User;
-        eintrag.Text = offen.Block + bisher;
+        // Taken out of the list and put on in front where it lies: held by nobody else, the text keeps room
+        // at its front, so a message costs its own length and not the conversation's.
+        eintrag.Text = TextEntnehmen(offen.User);
+        eintrag.Text.prepend(offen.Block);
         Einordnen(offen.EingangS, eintrag);
     } else {
+        eintrag = Find(offen.User, false);
         // The key list goes back to what the lists hold.
         const QString key = PartnerKey(offen.User);
         const int k = EingangIndex(key);
@@ -187,6 +191,16 @@ void TLogListe::Erledigt(quint64 seq, bool okS)
     }
     if (offen.Done && !offen.Context.isNull())
         offen.Done(okS, eintrag);
+}
+
+QString TLogListe::TextEntnehmen(const TUserListeRec& AUser)
+{
+    for (int nr : {Eingang, Verlauf}) {
+        const int i = FindIndex(nr, AUser);
+        if (i >= 0)
+            return std::exchange((*ListeNr(nr))[i].Text, QString());
+    }
+    return QString();
 }
 
 bool TLogListe::Sync(bool foldS)

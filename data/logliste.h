@@ -94,6 +94,8 @@ private:
     bool LadeLog(const QFileInfo& datei, TUserListeRec& user) const;
     QString EingangText() const;
     void Einordnen(bool EingangS, const TUserListeRec& AUser);
+    // The stored conversation of AUser, left empty in its list until it goes back.
+    QString TextEntnehmen(const TUserListeRec& AUser);
     void Erledigt(quint64 seq, bool okS);
     using TJournale = QHash<QString, QList<TJournalRecord>>;
     TJournale LeseJournale(const QFileInfoList& dateien, QSet<QString>& basen);
