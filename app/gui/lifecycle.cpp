@@ -123,10 +123,6 @@ void TTB_Form1::FormCreate()
     connect(Timer1DemoVTZ, &QTimer::timeout, this, &TTB_Form1::Timer1DemoVTZTimer);
     Timer1UdpTimer = oneShot(this, 6000);
     connect(Timer1UdpTimer, &QTimer::timeout, this, &TTB_Form1::Timer1UdpTimerTimer);
-    Timer1Lb1Redraw = oneShot(this, int(Lb1RedrawPauseMs));
-    connect(Timer1Lb1Redraw, &QTimer::timeout, this, &TTB_Form1::RedrawOnlineListNow);
-    Timer1Empfangen = oneShot(this, int(m_empfangenPauseMs));
-    connect(Timer1Empfangen, &QTimer::timeout, this, [this] { ShowReceivedNow(); });
     Timer0Start = oneShot(this, 5);
     connect(Timer0Start, &QTimer::timeout, this, &TTB_Form1::Timer0StartTimer);
     Timer0Start->start();

@@ -1,10 +1,10 @@
 // The main window: owns the lists, the network endpoints and the timers, and runs the program's lifecycle.
 #pragma once
 
+#include "app/gui/pacing.h"
 #include "common/types.h"
 #include "data/listrows.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QMainWindow>
@@ -333,9 +333,11 @@ private:
     QTimer* Timer1DemoVTZ = nullptr;
     QTimer* Timer1Minimieren = nullptr;
     QTimer* Timer1UdpTimer = nullptr;
-    QTimer* Timer1Lb1Redraw = nullptr;
-    QElapsedTimer m_lastLb1Redraw;
-    static constexpr qint64 Lb1RedrawPauseMs = 250;
+    // The online list, and received messages in the lists and the conversation, are drawn at most once
+    // a pause.
+    static constexpr qint64 RedrawPauseMs = 250;
+    TPausedWork m_lb1Redraw{this, RedrawPauseMs, [this] { RedrawOnlineListNow(); }};
+    TPausedWork m_empfangenShow{this, RedrawPauseMs, [this] { ShowReceivedNow(); }};
     // Senders of received messages not shown yet, each with whether the window was in the tray when it came.
     struct TEmpfangen
     {
@@ -343,9 +345,6 @@ private:
         bool ausTrayS = false;
     };
     QList<TEmpfangen> m_empfangen;
-    QTimer* Timer1Empfangen = nullptr;
-    QElapsedTimer m_lastEmpfangenShown;
-    qint64 m_empfangenPauseMs = 250; // as long as the online list's pause
 
     // Controls.
     QLabel* Lbl1Liste = nullptr;

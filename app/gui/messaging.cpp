@@ -94,28 +94,22 @@ void TTB_Form1::UdpS1ListeUDPRead(const QByteArray& payload, const QHostAddress&
 // screen reader is flooded.
 void TTB_Form1::RedrawOnlineList()
 {
-    if (Timer1Lb1Redraw->isActive())
-        return;
-    const qint64 since = m_lastLb1Redraw.isValid() ? m_lastLb1Redraw.elapsed() : Lb1RedrawPauseMs;
-    if (since >= Lb1RedrawPauseMs)
+    if (m_lb1Redraw.Now())
         RedrawOnlineListNow();
-    else
-        Timer1Lb1Redraw->start(int(Lb1RedrawPauseMs - since));
 }
 
 bool TTB_Form1::onlineListRedrawPending() const
 {
-    return Timer1Lb1Redraw->isActive();
+    return m_lb1Redraw.Pending();
 }
 
 void TTB_Form1::RedrawOnlineListNow()
 {
-    Timer1Lb1Redraw->stop();
     if (StandByS || IsClosing || !UserListe->ChangeS)
         return;
     const int row = Lb1Liste->currentRow();
     const QString gewaehlt = row >= 0 ? Lb1Liste->item(row)->data(Qt::UserRole).toString() : QString();
-    m_lastLb1Redraw.start();
+    m_lb1Redraw.Done();
     ResetLb1Liste(gewaehlt);
 }
 
@@ -144,8 +138,7 @@ void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& n
     TUserListeRec wer = partner;
     wer.Text.clear();
     m_empfangen.append({wer, m_trayShown});
-    const qint64 since = m_lastEmpfangenShown.isValid() ? m_lastEmpfangenShown.elapsed() : m_empfangenPauseMs;
-    const bool jetztS = !Timer1Empfangen->isActive() && since >= m_empfangenPauseMs;
+    const bool jetztS = m_empfangenShow.Now();
     if (jetztS) {
         ResetEingangVerlauf(1);
         ResetEingangVerlauf(2);
@@ -153,21 +146,18 @@ void TTB_Form1::UdpS1TextReceived(const TUserListeRec& partner, const QString& n
     NachrichtMelden(name, msgText, m_settings->Einstellungen.FensterWiederherstellenS);
     if (jetztS)
         ShowReceivedNow(false);
-    else if (!Timer1Empfangen->isActive())
-        Timer1Empfangen->start(int(m_empfangenPauseMs - since));
 }
 
 bool TTB_Form1::receivedShowPending() const
 {
-    return Timer1Empfangen->isActive();
+    return m_empfangenShow.Pending();
 }
 
 void TTB_Form1::ShowReceivedNow(bool rowsToo)
 {
-    Timer1Empfangen->stop();
     if (m_empfangen.isEmpty() || IsClosing)
         return;
-    m_lastEmpfangenShown.start();
+    m_empfangenShow.Done();
     if (rowsToo) {
         ResetEingangVerlauf(1);
         ResetEingangVerlauf(2);

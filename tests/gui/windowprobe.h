@@ -31,7 +31,7 @@ public:
     // A merge changed the online list and its redraw is still to come.
     bool onlineListRedrawPending() const { return w.onlineListRedrawPending(); }
     bool receivedShowPending() const { return w.receivedShowPending(); }
-    void setReceivedPause(int ms) { w.m_empfangenPauseMs = ms; }
+    void setReceivedPause(int ms) { w.m_empfangenShow.SetPause(ms); }
 
 private:
     TTB_Form1& w;
