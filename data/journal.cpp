@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QThread>
 
+#include <algorithm>
 #include <array>
 #include <future>
 #include <memory>
@@ -296,6 +297,7 @@ void TLogSchreiber::Run()
     }
     lock.unlock();
     FoldAll();
+    FDateien.clear();
 }
 
 QString TLogSchreiber::LogPath(const QString& key) const
@@ -308,35 +310,84 @@ QString TLogSchreiber::JournalPath(const QString& key) const
     return FOrdner + JournalFileName(key);
 }
 
+TLogSchreiber::TOffeneDatei* TLogSchreiber::Oeffnen(const QString& key, bool* neu)
+{
+    *neu = false;
+    for (auto it = FDateien.begin(); it != FDateien.end(); ++it) {
+        if (it->first == key) {
+            if (std::next(it) != FDateien.end()) {
+                auto eintrag = std::move(*it);
+                FDateien.erase(it);
+                FDateien.push_back(std::move(eintrag));
+            }
+            return &FDateien.back().second;
+        }
+    }
+    const QString pfad = JournalPath(key);
+    auto file = std::make_unique<QFile>(pfad);
+    *neu = !file->exists();
+    MachBeschreibbar(pfad);
+    if (!file->open(QIODevice::ReadWrite))
+        return nullptr;
+    if (int(FDateien.size()) >= OpenJournals)
+        FDateien.pop_front();
+    const qint64 groesse = file->size();
+    FDateien.push_back({key, TOffeneDatei{std::move(file), groesse}});
+    return &FDateien.back().second;
+}
+
+void TLogSchreiber::Schliessen(const QString& key)
+{
+    for (auto it = FDateien.begin(); it != FDateien.end(); ++it) {
+        if (it->first == key) {
+            FDateien.erase(it);
+            return;
+        }
+    }
+}
+
 bool TLogSchreiber::Append(const TJournalRecord& record, const std::optional<QString>& eingangText)
 {
     const QString key = PartnerKey(record.UserName, record.PC);
-    const QString pfad = JournalPath(key);
-    QFile file(pfad);
-    const bool neu = !file.exists();
-    MachBeschreibbar(pfad);
-    if (!file.open(QIODevice::ReadWrite))
+    bool neu = false;
+    TOffeneDatei* offen = Oeffnen(key, &neu);
+    if (!offen)
         return false;
-    qint64 vorher = file.size();
-    // A crash may have left a torn record; what follows it would never be read.
-    if (!neu && !FGeprueft.contains(key)) {
+    QFile& file = *offen->file;
+    const auto bekannt = FGueltig.constFind(key);
+    qint64 vorher = offen->groesse;
+    if (bekannt != FGueltig.constEnd() && *bekannt <= offen->groesse) {
+        vorher = *bekannt;
+    } else if (!neu) {
+        // A crash may have left a torn record; what follows it would never be read. The rest of the file
+        // goes too, so a new record shorter than the torn one is never followed by the torn one's remains.
         qsizetype gueltig = 0;
         DecodeJournal(file.readAll(), &gueltig);
-        if (gueltig < vorher && !file.resize(gueltig))
-            return false;
+        if (gueltig < offen->groesse) {
+            if (!file.resize(gueltig)) {
+                Schliessen(key);
+                return false;
+            }
+            offen->groesse = gueltig;
+        }
         vorher = gueltig;
     }
-    FGeprueft.insert(key);
     const QByteArray bytes = EncodeJournalRecord(record);
     const bool ok = file.seek(vorher) && file.write(bytes) == bytes.size() && file.flush() && SyncFileData(file) &&
                     (!neu || SyncFolder(FOrdner));
     if (!ok) {
         // A record whose flush failed is not acknowledged; it must not come back at the next start.
-        file.resize(vorher);
+        if (file.resize(vorher))
+            FGueltig[key] = vorher;
+        else
+            FGueltig.remove(key);
+        Schliessen(key);
         return false;
     }
-    file.close();
     const qint64 groesse = vorher + bytes.size();
+    offen->groesse = std::max(offen->groesse, groesse);
+    const qint64 raum = offen->groesse - groesse;
+    FGueltig[key] = groesse;
     FOffen[key] = groesse;
     // A partner's first message makes its log at once, so the log folder shows every partner; the log is
     // tiny then. A failed fold leaves the message in the journal.
@@ -344,7 +395,34 @@ bool TLogSchreiber::Append(const TJournalRecord& record, const std::optional<QSt
         Fold(key);
     else if (groesse > FoldBytes)
         Post([this, key] { Fold(key); });
+    else if (raum < RoomBytes / 2)
+        Post([this, key] { MakeRoom(key); });
     return eingangText ? WriteEingang(*eingangText) : true;
+}
+
+void TLogSchreiber::MakeRoom(const QString& key)
+{
+    const auto ende = FGueltig.constFind(key);
+    const auto it = std::find_if(FDateien.begin(), FDateien.end(), [&](const auto& e) { return e.first == key; });
+    if (ende == FGueltig.constEnd() || it == FDateien.end())
+        return;
+    TOffeneDatei& offen = it->second;
+    if (offen.groesse - *ende >= RoomBytes / 2)
+        return;
+    const QByteArray nullen(RoomBytes, '\0');
+    QFile& file = *offen.file;
+    // Without the room a record is appended as before; half-written zeros are cut off.
+    if (file.seek(offen.groesse) && file.write(nullen) == nullen.size() && file.flush() && SyncFileData(file))
+        offen.groesse += RoomBytes;
+    else if (!file.resize(offen.groesse))
+        Schliessen(key);
+}
+
+void TLogSchreiber::Forget(const QString& key)
+{
+    Schliessen(key);
+    FOffen.remove(key);
+    FGueltig.remove(key);
 }
 
 bool TLogSchreiber::WriteEingang(const QString& text)
@@ -371,11 +449,10 @@ bool TLogSchreiber::ReplaceLog(const QString& key, const TUserListeRec& header, 
     // and the next load finds the journal's blocks already at the top of the log.
     if (!SaveTextFile(pfad, LogFileText(user), ftUtf8Bom) || !SyncFolder(FOrdner))
         return false;
+    Schliessen(key);
     const bool weg = Entfernen(JournalPath(key));
-    if (weg) {
-        FOffen.remove(key);
-        FGeprueft.remove(key);
-    }
+    if (weg)
+        Forget(key);
     return weg;
 }
 
@@ -411,6 +488,7 @@ bool TLogSchreiber::Clear(const TUserListeRec& user, quint64 bisSeq)
             bleiben += EncodeJournalRecord(r);
         }
     }
+    Schliessen(key);
     // The cleared messages leave the journal first: a crash before the log is replaced may then bring
     // back some of them, never lose a later one, and the log's top never meets a cleared record.
     if (bleiben.isEmpty()) {
@@ -422,7 +500,7 @@ bool TLogSchreiber::Clear(const TUserListeRec& user, quint64 bisSeq)
         if (!file.open(QIODevice::WriteOnly) || file.write(bleiben) != bleiben.size() || !file.commit())
             return false;
     }
-    FGeprueft.remove(key);
+    FGueltig.remove(key);
     TUserListeRec kopf = user;
     QString text;
     for (qsizetype i = spaeter.size() - 1; i >= 0; --i)
@@ -441,17 +519,20 @@ bool TLogSchreiber::Remove(const TUserListeRec& user, quint64 bisSeq)
         if (r.Seq > bisSeq)
             bleiben += EncodeJournalRecord(r);
     }
+    Schliessen(key);
     bool ok = Entfernen(LogPath(key));
     if (bleiben.isEmpty()) {
         ok = Entfernen(journal) && ok;
-        FOffen.remove(key);
-        FGeprueft.remove(key);
+        Forget(key);
         return ok;
     }
     QSaveFile file(journal);
     MachBeschreibbar(journal);
     ok = file.open(QIODevice::WriteOnly) && file.write(bleiben) == bleiben.size() && file.commit() && ok;
-    FGeprueft.insert(key);
+    if (ok)
+        FGueltig[key] = bleiben.size();
+    else
+        FGueltig.remove(key);
     FOffen[key] = bleiben.size();
     return ok;
 }
@@ -467,11 +548,10 @@ bool TLogSchreiber::Fold(const QString& key)
     FOffen.insert(key, QFileInfo(journal).size());
     const QList<TJournalRecord> records = ReadJournal(journal);
     if (records.isEmpty()) {
+        Schliessen(key);
         const bool weg = Entfernen(journal);
-        if (weg) {
-            FOffen.remove(key);
-            FGeprueft.remove(key);
-        }
+        if (weg)
+            Forget(key);
         return weg;
     }
     const TJournalRecord& neuester = records.constLast();

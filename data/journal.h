@@ -11,7 +11,6 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QString>
 
 #include <condition_variable>
@@ -72,11 +71,18 @@ bool SyncFolder(const QString& folder);
 // The store's disk writer: one thread that takes jobs in order, so the writes of every partner keep
 // their order and a partner's files have one writer. A journal is folded into its log when the writer
 // has been idle for FoldIdleMs, when it grows beyond FoldBytes, and when the writer ends.
+// Behind its records a journal keeps zeros already on disk (RoomBytes, renewed when half is used): a
+// record written over them changes neither the file's size nor its blocks, so its flush writes only the
+// record and not the file's metadata too. The journals written last stay open (up to OpenJournals):
+// looking at a file's state between writes (as opening it does) makes some file systems write its
+// metadata with the next flush all the same.
 class TLogSchreiber
 {
 public:
     static constexpr int FoldIdleMs = 1000;
     static constexpr qint64 FoldBytes = 1 << 20;
+    static constexpr qint64 RoomBytes = 64 << 10;
+    static constexpr int OpenJournals = 16;
 
     // folder ends with a separator; the clock gives "today" for pruning what is folded.
     TLogSchreiber(const QString& folder, const IClock& clock);
@@ -115,13 +121,28 @@ private:
     QString LogPath(const QString& key) const;
     QString JournalPath(const QString& key) const;
     bool ReplaceLog(const QString& key, const TUserListeRec& header, const QString& text);
+    // Puts RoomBytes of zeros behind the open journal's records unless half of its room is left.
+    void MakeRoom(const QString& key);
+    struct TOffeneDatei
+    {
+        std::unique_ptr<QFile> file;
+        qint64 groesse = 0;
+    };
+    // The partner's open journal, opened (and made) when needed; nullptr when it cannot be opened.
+    TOffeneDatei* Oeffnen(const QString& key, bool* neu);
+    // Closes the partner's journal before it is replaced or removed.
+    void Schliessen(const QString& key);
+    void Forget(const QString& key);
 
     QString FOrdner;
     const IClock& FClock;
     std::optional<QString> FEingangGeschrieben;
-    // Journals written since their last fold: key -> bytes; journals whose torn tail was cut off.
+    // Journals written since their last fold: key -> bytes. Journals whose torn tail was cut off: key ->
+    // where their records end; only zeros follow there.
     QHash<QString, qint64> FOffen;
-    QSet<QString> FGeprueft;
+    QHash<QString, qint64> FGueltig;
+    // Open journals, the one used last at the end.
+    std::deque<std::pair<QString, TOffeneDatei>> FDateien;
 
     std::mutex FMutex;
     std::condition_variable FWach;

@@ -72,6 +72,7 @@ private slots:
     void namesNeverMeetLogsOrTheInbox();
     void tornTailIsIgnored_data();
     void tornTailIsIgnored();
+    void appendAfterATornTailIsRead_data();
     void appendAfterATornTailIsRead();
     void foldWritesTheLogAsAWholeSaveDid_data();
     void foldWritesTheLogAsAWholeSaveDid();
@@ -83,6 +84,8 @@ private slots:
     void failedAppendIsNeitherListedNorReported_data();
     void failedAppendIsNeitherListedNorReported();
     void messageStoredWhileTheLogIsClearedStays();
+    void messagesAfterTheJournalWasReplacedStay_data();
+    void messagesAfterTheJournalWasReplacedStay();
 
 private:
     // Stores one received message through the journal and waits for the store's answer.
@@ -176,23 +179,56 @@ void TestJournal::tornTailIsIgnored()
     QCOMPARE(valid, good.size());
 }
 
+void TestJournal::appendAfterATornTailIsRead_data()
+{
+    // What follows the first record when the program starts again.
+    QTest::addColumn<QByteArray>("tail");
+    const QDateTime t = QDateTime(QDate(2026, 12, 9), QTime(14, 5, 10));
+    const QByteArray zwei = EncodeJournalRecord(
+        record(2, t, BlockNachrichtVon(QStringLiteral("Anna Maier"), t, QStringLiteral("zwei"), {})));
+    const QByteArray falsch = EncodeJournalRecord(record(9, t, QStringLiteral("falsch")));
+    const QByteArray zeros(4096, '\0');
+    QTest::newRow("Torn header at the end") << QByteArray("TbJ1\x10", 5);
+    QTest::newRow("Torn record in the room kept for records") << QByteArray("TbJ1\x10\0\0\0abc", 11) + zeros;
+    // Written over in place, the torn bytes' tail would be read as the record after the new one.
+    QTest::newRow("A whole record behind torn bytes as long as the new one")
+        << QByteArray("TbJ1") + QByteArray(zwei.size() - 4, 'x') + falsch + zeros;
+}
+
 // The writer cuts a torn tail off before it appends; otherwise the new message would sit behind it, unread.
+// Behind what it appended, only zeros follow.
 void TestJournal::appendAfterATornTailIsRead()
 {
+    QFETCH(QByteArray, tail);
+    QCOMPARE(m_clock.now(), QDateTime(QDate(2026, 12, 9), QTime(14, 5, 9)));
     const QString journal = m_folder + JournalFileName(PartnerKey(anna()));
     const QString block = BlockNachrichtVon(QStringLiteral("Anna Maier"), m_clock.now(), QStringLiteral("eins"), {});
-    writeBytes(journal, EncodeJournalRecord(record(1, m_clock.now(), block)) + QByteArray("TbJ1\x10", 5));
+    // With its log there, the partner's messages stay in the journal until a quiet moment.
+    writeBytes(m_folder + LogFileName(PartnerKey(anna())), logAsSavedWhole(QString()));
+    writeBytes(journal, EncodeJournalRecord(record(1, m_clock.now(), block)) + tail);
     m_clock.advance(1000);
     {
         TLogListe logs(m_folder, m_clock);
-        QVERIFY(store(logs, QStringLiteral("zwei")));
+        const QStringList texts{QStringLiteral("zwei"), QStringLiteral("drei")};
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            QVERIFY(store(logs, texts.at(i)));
+            // The disk as a crash would leave it now.
+            const QByteArray bytes = readBytes(journal);
+            qsizetype valid = 0;
+            QCOMPARE(DecodeJournal(bytes, &valid).size(), i + 2);
+            QCOMPARE(bytes.sliced(valid), QByteArray(bytes.size() - valid, '\0'));
+        }
+        // Room was kept behind the records.
+        QVERIFY(readBytes(journal).size() > TLogSchreiber::RoomBytes);
     }
     TLogListe reloaded(m_folder, m_clock);
     reloaded.LoadLogs();
     const QString text = reloaded.Find(anna(), false).Text;
-    QVERIFY2(text.startsWith(QStringLiteral("Nachricht von Anna Maier (09.12.2026 14:05:10):\r\nzwei\r\n"
+    QVERIFY2(text.startsWith(QStringLiteral("Nachricht von Anna Maier (09.12.2026 14:05:11):\r\ndrei\r\n"
+                                            "Nachricht von Anna Maier (09.12.2026 14:05:10):\r\nzwei\r\n"
                                             "Nachricht von Anna Maier (09.12.2026 14:05:09):\r\neins")),
              qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("falsch")));
 }
 
 void TestJournal::foldWritesTheLogAsAWholeSaveDid_data()
@@ -377,6 +413,53 @@ void TestJournal::messageStoredWhileTheLogIsClearedStays()
     QCOMPARE(logs.Find(anna(), false).Text, block);
     QVERIFY(logs.Sync(true));
     QCOMPARE(readBytes(m_folder + LogFileName(PartnerKey(anna()))), logAsSavedWhole(block));
+}
+
+void TestJournal::messagesAfterTheJournalWasReplacedStay_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("older"); // what stays of the messages before
+    QTest::newRow("Folded") << 0 << QStringLiteral("zwei eins");
+    QTest::newRow("Log cleared") << 1 << QString();
+    QTest::newRow("Log deleted") << 2 << QString();
+    QTest::newRow("Log saved whole") << 3 << QStringLiteral("zwei eins");
+}
+
+// The writer keeps a partner's journal open between messages. Whatever replaces or removes the journal
+// file must not leave later messages going to the file that is gone.
+void TestJournal::messagesAfterTheJournalWasReplacedStay()
+{
+    QFETCH(int, action);
+    QFETCH(QString, older);
+    {
+        TLogListe logs(m_folder, m_clock);
+        QVERIFY(store(logs, QStringLiteral("eins")));
+        QVERIFY(store(logs, QStringLiteral("zwei")));
+        QVERIFY(QFile::exists(m_folder + JournalFileName(PartnerKey(anna()))));
+        switch (action) {
+        case 0:
+            QVERIFY(logs.Sync(true));
+            break;
+        case 1:
+            QVERIFY(logs.DeleteLogText(anna()));
+            break;
+        case 2:
+            QVERIFY(logs.DeleteLogFile(anna()));
+            break;
+        default:
+            QVERIFY(logs.SaveLogUser(logs.Find(anna(), false)));
+        }
+        QVERIFY(store(logs, QStringLiteral("drei")));
+        QVERIFY(store(logs, QStringLiteral("vier")));
+    }
+    TLogListe reloaded(m_folder, m_clock);
+    reloaded.LoadLogs();
+    QStringList texts;
+    for (const QString& line : reloaded.Find(anna(), false).Text.split(QStringLiteral("\r\n"))) {
+        if (!line.startsWith(QStringLiteral("Nachricht von")) && !line.isEmpty())
+            texts.append(line);
+    }
+    QCOMPARE(texts.join(u' '), (QStringLiteral("vier drei ") + older).trimmed());
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
