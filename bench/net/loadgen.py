@@ -16,10 +16,12 @@ every mode ends by itself. Each mode prints one line of key=value figures on std
       --port sends the same datagrams to another port (an echo) instead of the presence port.
   loadgen.py wait     --from IP [--seconds S]
       Waits for the first presence datagram of IP (the program is up and sending).
-  loadgen.py store    --dir DIR [--count N] [--bytes B]
+  loadgen.py store    --dir DIR [--count N] [--bytes B] [--pause S]
       The storage floor of one received text: an inbox file and a log of B bytes, each written whole
       to a new file, flushed to the disk and renamed over the old one, N times; and the floor of a
-      journal: a short record appended to one file and flushed, N times.
+      journal: a short record appended to one file and flushed, N times; the same record written into
+      zeros already on disk (as the program's journal keeps room) and flushed, N times; and, after a
+      pause of S seconds, the mean of the first 50 such writes (some disks wake up slowly).
 
 With --proto ipmsg, rtt, announce and wait speak IP Messenger (port 2425, "1:packet:user:host:command:extra")
 to another messenger instead: a text is IPMSG_SENDMSG with IPMSG_SENDCHECKOPT, answered by IPMSG_RECVMSG
@@ -516,28 +518,50 @@ def save_whole(path, data):
 
 
 def cmd_store(args):
-    inbox = "\r\n".join("rt%d_PC-RT%d" % (p, p) for p in range(1, 5)).encode()
-    log = (b"x" * 99 + b"\n") * max(1, args.bytes // 100)
-    times_ms = []
-    for i in range(args.count):
-        start = time.perf_counter_ns()
-        save_whole(os.path.join(args.dir, "inbox.txt"), inbox)
-        save_whole(os.path.join(args.dir, "log%d.log" % (i % 4)), log)
-        times_ms.append((time.perf_counter_ns() - start) / 1e6)
-    # A journal: one record appended to a file that stays open, then flushed.
-    append_ms = []
     record = ("01.01.2026 12:00:00|rt1|" + "x" * 80 + "\r\n").encode()
-    fd = os.open(os.path.join(args.dir, "journal"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
+    pause_count = 50
+    # A record written into room kept on disk, at the next place each time, then flushed: first after a
+    # pause, then (after the other writes, as the disk is then) as the floor of the program's journal.
+    room_fd = os.open(os.path.join(args.dir, "journal-room"), os.O_RDWR | os.O_CREAT | os.O_TRUNC, 0o644)
+    room_at = [0]
+
+    def write_into_room():
+        start = time.perf_counter_ns()
+        os.pwrite(room_fd, record, room_at[0])
+        os.fdatasync(room_fd)
+        room_at[0] += len(record)
+        return (time.perf_counter_ns() - start) / 1e6
+
     try:
-        for _ in range(args.count):
+        os.write(room_fd, b"\0" * (len(record) * (args.count + pause_count) + 4096))
+        os.fdatasync(room_fd)
+        time.sleep(args.pause)
+        pause_ms = [write_into_room() for _ in range(pause_count)]
+        inbox = "\r\n".join("rt%d_PC-RT%d" % (p, p) for p in range(1, 5)).encode()
+        log = (b"x" * 99 + b"\n") * max(1, args.bytes // 100)
+        times_ms = []
+        for i in range(args.count):
             start = time.perf_counter_ns()
-            os.write(fd, record)
-            os.fdatasync(fd)
-            append_ms.append((time.perf_counter_ns() - start) / 1e6)
+            save_whole(os.path.join(args.dir, "inbox.txt"), inbox)
+            save_whole(os.path.join(args.dir, "log%d.log" % (i % 4)), log)
+            times_ms.append((time.perf_counter_ns() - start) / 1e6)
+        # A journal: one record appended to a file that stays open, then flushed.
+        append_ms = []
+        fd = os.open(os.path.join(args.dir, "journal"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
+        try:
+            for _ in range(args.count):
+                start = time.perf_counter_ns()
+                os.write(fd, record)
+                os.fdatasync(fd)
+                append_ms.append((time.perf_counter_ns() - start) / 1e6)
+        finally:
+            os.close(fd)
+        room_ms = [write_into_room() for _ in range(args.count)]
     finally:
-        os.close(fd)
+        os.close(room_fd)
     ordered = sorted(times_ms)
     appended = sorted(append_ms)
+    room = sorted(room_ms)
     report(
         "store",
         saves=args.count,
@@ -545,6 +569,9 @@ def cmd_store(args):
         p99_ms=percentile(ordered, 99),
         append_median_ms=percentile(appended, 50),
         append_p99_ms=percentile(appended, 99),
+        room_median_ms=percentile(room, 50),
+        room_p99_ms=percentile(room, 99),
+        after_pause_mean_ms=sum(pause_ms) / len(pause_ms),
     )
     return 0
 
@@ -599,6 +626,7 @@ def main():
     p.add_argument("--dir", required=True)
     p.add_argument("--count", type=int, default=200)
     p.add_argument("--bytes", type=int, default=15000)
+    p.add_argument("--pause", type=float, default=2.0)
     p.set_defaults(func=cmd_store)
 
     args = ap.parse_args()
