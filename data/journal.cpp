@@ -329,8 +329,14 @@ TLogSchreiber::TOffeneDatei* TLogSchreiber::Oeffnen(const QString& key, bool* ne
     MachBeschreibbar(pfad);
     if (!file->open(QIODevice::ReadWrite))
         return nullptr;
-    if (int(FDateien.size()) >= OpenJournals)
+    if (int(FDateien.size()) >= OpenJournals) {
+        // Zeros stay only behind the journals kept open, so many partners at once cost no more disk.
+        const auto& [alt, datei] = FDateien.front();
+        const auto ende = FGueltig.constFind(alt);
+        if (ende != FGueltig.constEnd() && datei.groesse > *ende && !datei.file->resize(*ende))
+            FGueltig.remove(alt);
         FDateien.pop_front();
+    }
     const qint64 groesse = file->size();
     FDateien.push_back({key, TOffeneDatei{std::move(file), groesse}});
     return &FDateien.back().second;
@@ -376,12 +382,15 @@ bool TLogSchreiber::Append(const TJournalRecord& record, const std::optional<QSt
     const bool ok = file.seek(vorher) && file.write(bytes) == bytes.size() && file.flush() && SyncFileData(file) &&
                     (!neu || SyncFolder(FOrdner));
     if (!ok) {
-        // A record whose flush failed is not acknowledged; it must not come back at the next start.
-        if (file.resize(vorher))
-            FGueltig[key] = vorher;
-        else
-            FGueltig.remove(key);
+        // A record whose flush failed is not acknowledged; it must not come back at the next start. A new
+        // journal goes again, so the next append makes its folder entry durable too.
+        const bool gekuerzt = !neu && file.resize(vorher);
         Schliessen(key);
+        FGueltig.remove(key);
+        if (neu)
+            Entfernen(JournalPath(key));
+        else if (gekuerzt)
+            FGueltig[key] = vorher;
         return false;
     }
     const qint64 groesse = vorher + bytes.size();

@@ -86,6 +86,7 @@ private slots:
     void messageStoredWhileTheLogIsClearedStays();
     void messagesAfterTheJournalWasReplacedStay_data();
     void messagesAfterTheJournalWasReplacedStay();
+    void zerosStayOnlyBehindOpenJournals();
 
 private:
     // Stores one received message through the journal and waits for the store's answer.
@@ -460,6 +461,53 @@ void TestJournal::messagesAfterTheJournalWasReplacedStay()
             texts.append(line);
     }
     QCOMPARE(texts.join(u' '), (QStringLiteral("vier drei ") + older).trimmed());
+}
+
+// Many partners writing at once: only the journals kept open keep room, so the disk holds no more zeros
+// than those; every message stays readable.
+void TestJournal::zerosStayOnlyBehindOpenJournals()
+{
+    const int partners = TLogSchreiber::OpenJournals + 3;
+    const auto partner = [](int i) {
+        TUserListeRec u = anna();
+        u.UserName = QStringLiteral("p%1").arg(i);
+        u.PC = QStringLiteral("PC-%1").arg(i);
+        return u;
+    };
+    {
+        TLogListe logs(m_folder, m_clock);
+        for (const QString& text : {QStringLiteral("eins"), QStringLiteral("zwei"), QStringLiteral("drei")}) {
+            for (int i = 0; i < partners; ++i) {
+                TUserListeRec u = partner(i);
+                u.Zeit = m_clock.now();
+                logs.AddMessage(true, u, BlockNachrichtVon(u.Name, u.Zeit, text, QString()), this,
+                                [](bool, const TUserListeRec&) {});
+                // Twice: the room is made after the message.
+                QVERIFY(logs.Sync());
+                QVERIFY(logs.Sync());
+            }
+            m_clock.advance(1000);
+        }
+        // The disk as a crash would leave it now.
+        qint64 zeros = 0;
+        for (int i = 0; i < partners; ++i) {
+            const QByteArray bytes = readBytes(m_folder + JournalFileName(PartnerKey(partner(i))));
+            qsizetype valid = 0;
+            QCOMPARE(DecodeJournal(bytes, &valid).size(), 2);
+            QCOMPARE(bytes.sliced(valid), QByteArray(bytes.size() - valid, '\0'));
+            zeros += bytes.size() - valid;
+        }
+        QVERIFY(zeros > 0);
+        QVERIFY2(zeros <= TLogSchreiber::OpenJournals * TLogSchreiber::RoomBytes, qPrintable(QString::number(zeros)));
+    }
+    TLogListe reloaded(m_folder, m_clock);
+    reloaded.LoadLogs();
+    for (int i = 0; i < partners; ++i) {
+        const QString text = reloaded.Find(partner(i), false).Text;
+        QVERIFY2(text.contains(QStringLiteral("drei")) && text.contains(QStringLiteral("zwei")) &&
+                     text.contains(QStringLiteral("eins")),
+                 qPrintable(text));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
