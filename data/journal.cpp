@@ -140,6 +140,17 @@ QString NeueBloecke(QStringView body, const QList<TJournalRecord>& records)
     return neu;
 }
 
+// Which journal file a partner key names: Windows compares file names ignoring case, so two spellings
+// of one user must not keep two handles and two ends of one file.
+QString Kennung(const QString& key)
+{
+#ifdef Q_OS_WIN
+    return key.toCaseFolded();
+#else
+    return key;
+#endif
+}
+
 bool Entfernen(const QString& pfad)
 {
     if (!QFileInfo::exists(pfad))
@@ -297,7 +308,8 @@ void TLogSchreiber::Run()
     }
     lock.unlock();
     FoldAll();
-    FDateien.clear();
+    while (!FDateien.empty())
+        SchliessenAeltestes();
 }
 
 QString TLogSchreiber::LogPath(const QString& key) const
@@ -313,8 +325,9 @@ QString TLogSchreiber::JournalPath(const QString& key) const
 TLogSchreiber::TOffeneDatei* TLogSchreiber::Oeffnen(const QString& key, bool* neu)
 {
     *neu = false;
+    const QString id = Kennung(key);
     for (auto it = FDateien.begin(); it != FDateien.end(); ++it) {
-        if (it->first == key) {
+        if (it->first == id) {
             if (std::next(it) != FDateien.end()) {
                 auto eintrag = std::move(*it);
                 FDateien.erase(it);
@@ -329,23 +342,28 @@ TLogSchreiber::TOffeneDatei* TLogSchreiber::Oeffnen(const QString& key, bool* ne
     MachBeschreibbar(pfad);
     if (!file->open(QIODevice::ReadWrite))
         return nullptr;
-    if (int(FDateien.size()) >= OpenJournals) {
-        // Zeros stay only behind the journals kept open, so many partners at once cost no more disk.
-        const auto& [alt, datei] = FDateien.front();
-        const auto ende = FGueltig.constFind(alt);
-        if (ende != FGueltig.constEnd() && datei.groesse > *ende && !datei.file->resize(*ende))
-            FGueltig.remove(alt);
-        FDateien.pop_front();
-    }
+    if (int(FDateien.size()) >= OpenJournals)
+        SchliessenAeltestes();
     const qint64 groesse = file->size();
-    FDateien.push_back({key, TOffeneDatei{std::move(file), groesse}});
+    FDateien.push_back({id, TOffeneDatei{std::move(file), groesse}});
     return &FDateien.back().second;
+}
+
+void TLogSchreiber::SchliessenAeltestes()
+{
+    // Zeros stay only behind the journals kept open, so many partners at once cost no more disk.
+    const auto& [id, datei] = FDateien.front();
+    const auto ende = FGueltig.constFind(id);
+    if (ende != FGueltig.constEnd() && datei.groesse > *ende && !datei.file->resize(*ende))
+        FGueltig.remove(id);
+    FDateien.pop_front();
 }
 
 void TLogSchreiber::Schliessen(const QString& key)
 {
+    const QString id = Kennung(key);
     for (auto it = FDateien.begin(); it != FDateien.end(); ++it) {
-        if (it->first == key) {
+        if (it->first == id) {
             FDateien.erase(it);
             return;
         }
@@ -360,7 +378,8 @@ bool TLogSchreiber::Append(const TJournalRecord& record, const std::optional<QSt
     if (!offen)
         return false;
     QFile& file = *offen->file;
-    const auto bekannt = FGueltig.constFind(key);
+    const QString id = Kennung(key);
+    const auto bekannt = FGueltig.constFind(id);
     qint64 vorher = offen->groesse;
     if (bekannt != FGueltig.constEnd() && *bekannt <= offen->groesse) {
         vorher = *bekannt;
@@ -379,24 +398,26 @@ bool TLogSchreiber::Append(const TJournalRecord& record, const std::optional<QSt
         vorher = gueltig;
     }
     const QByteArray bytes = EncodeJournalRecord(record);
+    const bool ohneEintrag = neu || FOhneEintrag.contains(id);
     const bool ok = file.seek(vorher) && file.write(bytes) == bytes.size() && file.flush() && SyncFileData(file) &&
-                    (!neu || SyncFolder(FOrdner));
+                    (!ohneEintrag || SyncFolder(FOrdner));
     if (!ok) {
         // A record whose flush failed is not acknowledged; it must not come back at the next start. A new
-        // journal goes again, so the next append makes its folder entry durable too.
-        const bool gekuerzt = !neu && file.resize(vorher);
+        // journal goes again; if it stays, the next append makes its folder entry durable.
+        const bool gekuerzt = file.resize(vorher);
         Schliessen(key);
-        FGueltig.remove(key);
-        if (neu)
-            Entfernen(JournalPath(key));
-        else if (gekuerzt)
-            FGueltig[key] = vorher;
+        FGueltig.remove(id);
+        if (ohneEintrag && !Entfernen(JournalPath(key)))
+            FOhneEintrag.insert(id);
+        else if (!ohneEintrag && gekuerzt)
+            FGueltig[id] = vorher;
         return false;
     }
+    FOhneEintrag.remove(id);
     const qint64 groesse = vorher + bytes.size();
     offen->groesse = std::max(offen->groesse, groesse);
     const qint64 raum = offen->groesse - groesse;
-    FGueltig[key] = groesse;
+    FGueltig[id] = groesse;
     FOffen[key] = groesse;
     // A partner's first message makes its log at once, so the log folder shows every partner; the log is
     // tiny then. A failed fold leaves the message in the journal.
@@ -404,15 +425,17 @@ bool TLogSchreiber::Append(const TJournalRecord& record, const std::optional<QSt
         Fold(key);
     else if (groesse > FoldBytes)
         Post([this, key] { Fold(key); });
-    else if (raum < RoomBytes / 2)
+    // Not for a journal's first record: a single message is folded before a second one would use the room.
+    else if (vorher > 0 && raum < RoomBytes / 2)
         Post([this, key] { MakeRoom(key); });
     return eingangText ? WriteEingang(*eingangText) : true;
 }
 
 void TLogSchreiber::MakeRoom(const QString& key)
 {
-    const auto ende = FGueltig.constFind(key);
-    const auto it = std::find_if(FDateien.begin(), FDateien.end(), [&](const auto& e) { return e.first == key; });
+    const QString id = Kennung(key);
+    const auto ende = FGueltig.constFind(id);
+    const auto it = std::find_if(FDateien.begin(), FDateien.end(), [&](const auto& e) { return e.first == id; });
     if (ende == FGueltig.constEnd() || it == FDateien.end())
         return;
     TOffeneDatei& offen = it->second;
@@ -431,7 +454,8 @@ void TLogSchreiber::Forget(const QString& key)
 {
     Schliessen(key);
     FOffen.remove(key);
-    FGueltig.remove(key);
+    FGueltig.remove(Kennung(key));
+    FOhneEintrag.remove(Kennung(key));
 }
 
 bool TLogSchreiber::WriteEingang(const QString& text)
@@ -509,7 +533,7 @@ bool TLogSchreiber::Clear(const TUserListeRec& user, quint64 bisSeq)
         if (!file.open(QIODevice::WriteOnly) || file.write(bleiben) != bleiben.size() || !file.commit())
             return false;
     }
-    FGueltig.remove(key);
+    FGueltig.remove(Kennung(key));
     TUserListeRec kopf = user;
     QString text;
     for (qsizetype i = spaeter.size() - 1; i >= 0; --i)
@@ -537,11 +561,12 @@ bool TLogSchreiber::Remove(const TUserListeRec& user, quint64 bisSeq)
     }
     QSaveFile file(journal);
     MachBeschreibbar(journal);
-    ok = file.open(QIODevice::WriteOnly) && file.write(bleiben) == bleiben.size() && file.commit() && ok;
+    ok = file.open(QIODevice::WriteOnly) && file.write(bleiben) == bleiben.size() && file.commit() &&
+         SyncFolder(FOrdner) && ok;
     if (ok)
-        FGueltig[key] = bleiben.size();
+        FGueltig[Kennung(key)] = bleiben.size();
     else
-        FGueltig.remove(key);
+        FGueltig.remove(Kennung(key));
     FOffen[key] = bleiben.size();
     return ok;
 }
@@ -550,7 +575,7 @@ bool TLogSchreiber::Fold(const QString& key)
 {
     const QString journal = JournalPath(key);
     if (!QFileInfo::exists(journal)) {
-        FOffen.remove(key);
+        Forget(key);
         return true;
     }
     // Until it succeeds, the fold is tried again whenever the writer is idle.

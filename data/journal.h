@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <condition_variable>
@@ -71,11 +72,11 @@ bool SyncFolder(const QString& folder);
 // The store's disk writer: one thread that takes jobs in order, so the writes of every partner keep
 // their order and a partner's files have one writer. A journal is folded into its log when the writer
 // has been idle for FoldIdleMs, when it grows beyond FoldBytes, and when the writer ends.
-// Behind its records a journal keeps zeros already on disk (RoomBytes, renewed when half is used): a
-// record written over them changes neither the file's size nor its blocks, so its flush writes only the
-// record and not the file's metadata too. The journals written last stay open (up to OpenJournals):
-// looking at a file's state between writes (as opening it does) makes some file systems write its
-// metadata with the next flush all the same.
+// Behind its records a journal keeps zeros already on disk (RoomBytes more when less than half of that
+// is left, from its second record on): a record written over them changes neither the file's size nor
+// its blocks, so its flush writes only the record and not the file's metadata too. The journals written
+// last stay open (up to OpenJournals): looking at a file's state between writes (as opening it does)
+// makes some file systems write its metadata with the next flush all the same.
 class TLogSchreiber
 {
 public:
@@ -132,6 +133,8 @@ private:
     TOffeneDatei* Oeffnen(const QString& key, bool* neu);
     // Closes the partner's journal before it is replaced or removed.
     void Schliessen(const QString& key);
+    // Closes the journal used least recently, cut back to its records.
+    void SchliessenAeltestes();
     void Forget(const QString& key);
 
     QString FOrdner;
@@ -140,7 +143,10 @@ private:
     // Journals written since their last fold: key -> bytes. Journals whose torn tail was cut off: key ->
     // where their records end; only zeros follow there.
     QHash<QString, qint64> FOffen;
+    // Keyed by the file a key names (see Kennung in the source).
     QHash<QString, qint64> FGueltig;
+    // New journals whose folder entry may not be durable yet.
+    QSet<QString> FOhneEintrag;
     // Open journals, the one used last at the end.
     std::deque<std::pair<QString, TOffeneDatei>> FDateien;
 

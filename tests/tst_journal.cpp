@@ -83,10 +83,12 @@ private slots:
     void pruningAppliesToFoldedMessages();
     void failedAppendIsNeitherListedNorReported_data();
     void failedAppendIsNeitherListedNorReported();
+    void messageStoredWhileTheLogIsClearedStays_data();
     void messageStoredWhileTheLogIsClearedStays();
     void messagesAfterTheJournalWasReplacedStay_data();
     void messagesAfterTheJournalWasReplacedStay();
     void zerosStayOnlyBehindOpenJournals();
+    void twoSpellingsOfAUserLoseNothing();
 
 private:
     // Stores one received message through the journal and waits for the store's answer.
@@ -398,22 +400,40 @@ void TestJournal::failedAppendIsNeitherListedNorReported()
     QCOMPARE(logs.Count(TLogListe::Eingang), earlier ? 1 : 0);
 }
 
-// Clearing the log while a message is on its way to disk keeps that message, in memory and on disk.
+void TestJournal::messageStoredWhileTheLogIsClearedStays_data()
+{
+    QTest::addColumn<bool>("deleteFile"); // the log file deleted rather than emptied
+    QTest::newRow("Log cleared") << false;
+    QTest::newRow("Log deleted") << true;
+}
+
+// Clearing or deleting the log while a message is on its way to disk keeps that message, in memory and on
+// disk, and the journal that keeps it takes the next message too.
 void TestJournal::messageStoredWhileTheLogIsClearedStays()
 {
-    TLogListe logs(m_folder, m_clock);
-    QVERIFY(store(logs, QStringLiteral("alt")));
-    const TUserListeRec a = anna(m_clock.now());
-    const QString block = BlockNachrichtVon(a.Name, a.Zeit, QStringLiteral("neu"), QString());
-    bool answered = false;
-    logs.AddMessage(true, a, block, this, [&](bool, const TUserListeRec&) { answered = true; });
-    // The writer has the new message before the clearing, the window has not seen it yet.
-    QVERIFY(logs.DeleteLogText(anna()));
-    QVERIFY(!answered);
-    QTRY_VERIFY(answered);
-    QCOMPARE(logs.Find(anna(), false).Text, block);
-    QVERIFY(logs.Sync(true));
-    QCOMPARE(readBytes(m_folder + LogFileName(PartnerKey(anna()))), logAsSavedWhole(block));
+    QFETCH(bool, deleteFile);
+    {
+        TLogListe logs(m_folder, m_clock);
+        QVERIFY(store(logs, QStringLiteral("alt")));
+        QVERIFY(store(logs, QStringLiteral("älter")));
+        const TUserListeRec a = anna(m_clock.now());
+        const QString block = BlockNachrichtVon(a.Name, a.Zeit, QStringLiteral("neu"), QString());
+        bool answered = false;
+        logs.AddMessage(true, a, block, this, [&](bool, const TUserListeRec&) { answered = true; });
+        // The writer has the new message before the clearing, the window has not seen it yet.
+        QVERIFY(deleteFile ? logs.DeleteLogFile(anna()) : logs.DeleteLogText(anna()));
+        QVERIFY(!answered);
+        QTRY_VERIFY(answered);
+        if (!deleteFile)
+            QCOMPARE(logs.Find(anna(), false).Text, block);
+        m_clock.advance(1000);
+        QVERIFY(store(logs, QStringLiteral("danach")));
+    }
+    TLogListe reloaded(m_folder, m_clock);
+    reloaded.LoadLogs();
+    QCOMPARE(reloaded.Find(anna(), false).Text,
+             QStringLiteral("Nachricht von Anna Maier (09.12.2026 14:05:12):\r\ndanach\r\n"
+                            "Nachricht von Anna Maier (09.12.2026 14:05:11):\r\nneu"));
 }
 
 void TestJournal::messagesAfterTheJournalWasReplacedStay_data()
@@ -508,6 +528,36 @@ void TestJournal::zerosStayOnlyBehindOpenJournals()
                      text.contains(QStringLiteral("eins")),
                  qPrintable(text));
     }
+}
+
+// Where file names ignore case (Windows), two spellings of one user name write one journal; neither may
+// write over what the other stored.
+void TestJournal::twoSpellingsOfAUserLoseNothing()
+{
+    const QStringList texts{QStringLiteral("eins"), QStringLiteral("zwei"), QStringLiteral("drei"),
+                            QStringLiteral("vier"), QStringLiteral("fünf")};
+    {
+        TLogListe logs(m_folder, m_clock);
+        for (const QString& text : texts) {
+            TUserListeRec u = anna(m_clock.now());
+            if (text == QStringLiteral("vier"))
+                u.UserName = u.UserName.toUpper();
+            logs.AddMessage(true, u, BlockNachrichtVon(u.Name, u.Zeit, text, QString()), this,
+                            [](bool, const TUserListeRec&) {});
+            QVERIFY(logs.Sync());
+            QVERIFY(logs.Sync());
+            m_clock.advance(1000);
+        }
+    }
+    TLogListe reloaded(m_folder, m_clock);
+    reloaded.LoadLogs();
+    QString all;
+    for (int nr : {TLogListe::Eingang, TLogListe::Verlauf}) {
+        for (const TUserListeRec& u : reloaded.Liste(nr))
+            all += u.Text;
+    }
+    for (const QString& text : texts)
+        QVERIFY2(all.contains(u'\n' + text), qPrintable(text + QStringLiteral(" missing in: ") + all));
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
