@@ -326,15 +326,13 @@ TLogSchreiber::TOffeneDatei* TLogSchreiber::Oeffnen(const QString& key, bool* ne
 {
     *neu = false;
     const QString id = Kennung(key);
-    for (auto it = FDateien.begin(); it != FDateien.end(); ++it) {
-        if (it->first == id) {
-            if (std::next(it) != FDateien.end()) {
-                auto eintrag = std::move(*it);
-                FDateien.erase(it);
-                FDateien.push_back(std::move(eintrag));
-            }
-            return &FDateien.back().second;
+    if (const auto it = OffenesJournal(id); it != FDateien.end()) {
+        if (std::next(it) != FDateien.end()) {
+            auto eintrag = std::move(*it);
+            FDateien.erase(it);
+            FDateien.push_back(std::move(eintrag));
         }
+        return &FDateien.back().second;
     }
     const QString pfad = JournalPath(key);
     auto file = std::make_unique<QFile>(pfad);
@@ -359,15 +357,15 @@ void TLogSchreiber::SchliessenAeltestes()
     FDateien.pop_front();
 }
 
+TLogSchreiber::TDateien::iterator TLogSchreiber::OffenesJournal(const QString& id)
+{
+    return std::find_if(FDateien.begin(), FDateien.end(), [&](const auto& e) { return e.first == id; });
+}
+
 void TLogSchreiber::Schliessen(const QString& key)
 {
-    const QString id = Kennung(key);
-    for (auto it = FDateien.begin(); it != FDateien.end(); ++it) {
-        if (it->first == id) {
-            FDateien.erase(it);
-            return;
-        }
-    }
+    if (const auto it = OffenesJournal(Kennung(key)); it != FDateien.end())
+        FDateien.erase(it);
 }
 
 bool TLogSchreiber::Append(const TJournalRecord& record, const std::optional<QString>& eingangText)
@@ -435,7 +433,7 @@ void TLogSchreiber::MakeRoom(const QString& key)
 {
     const QString id = Kennung(key);
     const auto ende = FGueltig.constFind(id);
-    const auto it = std::find_if(FDateien.begin(), FDateien.end(), [&](const auto& e) { return e.first == id; });
+    const auto it = OffenesJournal(id);
     if (ende == FGueltig.constEnd() || it == FDateien.end())
         return;
     TOffeneDatei& offen = it->second;

@@ -131,6 +131,9 @@ private:
     };
     // The partner's open journal, opened (and made) when needed; nullptr when it cannot be opened.
     TOffeneDatei* Oeffnen(const QString& key, bool* neu);
+    using TDateien = std::deque<std::pair<QString, TOffeneDatei>>;
+    // The open journal of a file (see Kennung), or the end.
+    TDateien::iterator OffenesJournal(const QString& id);
     // Closes the partner's journal before it is replaced or removed.
     void Schliessen(const QString& key);
     // Closes the journal used least recently, cut back to its records.
@@ -148,7 +151,7 @@ private:
     // New journals whose folder entry may not be durable yet.
     QSet<QString> FOhneEintrag;
     // Open journals, the one used last at the end.
-    std::deque<std::pair<QString, TOffeneDatei>> FDateien;
+    TDateien FDateien;
 
     std::mutex FMutex;
     std::condition_variable FWach;
