@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QThread>
 
 #include <algorithm>
@@ -89,7 +90,9 @@ struct Leser
         quint32 n = 0;
         if (!u32(n) || quint64(bytes.size() - pos) < n)
             return false;
-        t = QString::fromUtf8(bytes.sliced(pos, n));
+        // A name may begin with U+FEFF; QString::fromUtf8 would take it for a byte-order mark and drop it.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        t = utf8(bytes.sliced(pos, n));
         pos += n;
         return true;
     }

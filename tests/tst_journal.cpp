@@ -70,6 +70,8 @@ private slots:
 
     void namesNeverMeetLogsOrTheInbox_data();
     void namesNeverMeetLogsOrTheInbox();
+    void fieldsComeBackAsWritten_data();
+    void fieldsComeBackAsWritten();
     void tornTailIsIgnored_data();
     void tornTailIsIgnored();
     void appendAfterATornTailIsRead_data();
@@ -150,6 +152,32 @@ void TestJournal::namesNeverMeetLogsOrTheInbox()
     QVERIFY(!QDir::match(QStringLiteral("*.log"), journal));
     for (const QString& other : {key, key + QStringLiteral(".journal"), QStringLiteral("x")})
         QVERIFY(LogFileName(other) != journal);
+}
+
+void TestJournal::fieldsComeBackAsWritten_data()
+{
+    QTest::addColumn<QString>("userName");
+    QTest::addColumn<QString>("block");
+    QTest::newRow("Plain") << "amaier"
+                           << "Nachricht von Anna\r\nHallo";
+    // U+FEFF at the start of a field is a character, not a byte-order mark.
+    QTest::newRow("Name begins with U+FEFF") << QStringLiteral("\uFEFFTc..") << "x";
+    QTest::newRow("Block begins with U+FEFF") << "amaier" << QStringLiteral("\uFEFF\uFEFFx");
+    QTest::newRow("Empty fields") << ""
+                                  << "";
+}
+
+void TestJournal::fieldsComeBackAsWritten()
+{
+    QFETCH(QString, userName);
+    QFETCH(QString, block);
+    TJournalRecord r = record(5, m_clock.now(), block);
+    r.UserName = userName;
+    r.Name = userName;
+    r.PC = userName;
+    const QList<TJournalRecord> read = DecodeJournal(EncodeJournalRecord(r));
+    QCOMPARE(read.size(), 1);
+    QCOMPARE(read.at(0), r);
 }
 
 void TestJournal::tornTailIsIgnored_data()
