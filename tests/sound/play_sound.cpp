@@ -50,17 +50,20 @@ int main(int argc, char** argv)
         folder += QLatin1Char('/');
 
     TSoundEffects effects(folder, nullptr, tone);
-    int last = 0;
+    int remaining = int(args.size());
     for (const QString& arg : args) {
         const QStringList parts = arg.split(QLatin1Char('@'));
         const std::optional<TSound> sound = soundByName(parts.first());
         const int at = parts.size() > 1 ? parts.at(1).toInt() : 0;
         if (!sound || at < 0)
             return usage();
-        last = qMax(last, at);
-        QTimer::singleShot(at, &effects, [&effects, sound] { effects.Play(*sound); });
+        // Every event sound is shorter than a second. The time counts from the last Play's return:
+        // the first Play connects to the sound server, which on a busy machine can take a second.
+        QTimer::singleShot(at, &effects, [&effects, &app, &remaining, sound] {
+            effects.Play(*sound);
+            if (--remaining == 0)
+                QTimer::singleShot(1500, &app, &QCoreApplication::quit);
+        });
     }
-    // Every event sound is shorter than a second.
-    QTimer::singleShot(last + 1500, &app, &QCoreApplication::quit);
     return app.exec();
 }
